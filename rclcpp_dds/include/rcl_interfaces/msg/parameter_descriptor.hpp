@@ -1,0 +1,26 @@
+#ifndef RCL_INTERFACES__MSG__PARAMETER_DESCRIPTOR_HPP_
+#define RCL_INTERFACES__MSG__PARAMETER_DESCRIPTOR_HPP_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace rcl_interfaces {
+namespace msg {
+
+// The fields of rcl_interfaces/msg/ParameterDescriptor this layer honours (no value ranges).
+struct ParameterDescriptor {
+  using SharedPtr = std::shared_ptr<ParameterDescriptor>;
+
+  std::string name;
+  uint8_t type = 0;
+  std::string description;
+  std::string additional_constraints;
+  bool read_only = false;
+  bool dynamic_typing = false;
+};
+
+}  // namespace msg
+}  // namespace rcl_interfaces
+
+#endif  // RCL_INTERFACES__MSG__PARAMETER_DESCRIPTOR_HPP_
