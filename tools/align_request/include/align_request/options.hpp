@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace align_request {
+
+enum class Command { kDock, kRetry };
+
+struct Options {
+  Command command = Command::kDock;
+  double timeout = 90.0;  // s; a docking may use 45 s of active cycles plus its pauses
+  bool help = false;
+};
+
+// Exit statuses: what a supervisor script branches on.
+constexpr int kExitDocked = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitNoResult = 2;
+constexpr int kExitUsage = 64;
+
+extern const char* const kUsage;
+
+// Parses the tool's own arguments; ROS arguments (--ros-args ... [--]) are
+// skipped, they are rclcpp's. Returns the error text on bad input.
+std::optional<std::string> parse_options(const std::vector<std::string>& args, Options& out);
+
+struct Outcome {
+  int exit_status;
+  std::string text;
+};
+
+// What a result on /align_result means for the request that was sent.
+Outcome interpret_result(Command command, int enable, int action, int success);
+
+}  // namespace align_request

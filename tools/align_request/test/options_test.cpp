@@ -1,0 +1,62 @@
+#include "align_request/options.hpp"
+
+#include <gtest/gtest.h>
+
+namespace align_request {
+namespace {
+
+std::optional<std::string> parse(const std::vector<std::string>& args, Options& o) {
+  o = Options{};
+  return parse_options(args, o);
+}
+
+TEST(ParseOptions, CommandsAndTimeout) {
+  Options o;
+  ASSERT_FALSE(parse({"dock"}, o));
+  EXPECT_EQ(o.command, Command::kDock);
+  EXPECT_DOUBLE_EQ(o.timeout, 90.0);
+  ASSERT_FALSE(parse({"retry", "--timeout", "5"}, o));
+  EXPECT_EQ(o.command, Command::kRetry);
+  EXPECT_DOUBLE_EQ(o.timeout, 5.0);
+  ASSERT_FALSE(parse({"--timeout=2.5", "dock"}, o));
+  EXPECT_DOUBLE_EQ(o.timeout, 2.5);
+  ASSERT_FALSE(parse({"--help"}, o));
+  EXPECT_TRUE(o.help);
+}
+
+TEST(ParseOptions, RosArgumentsAreLeftToRclcpp) {
+  Options o;
+  ASSERT_FALSE(parse({"dock", "--ros-args", "-r", "__ns:=/robot1", "--", "--timeout", "3"}, o));
+  EXPECT_DOUBLE_EQ(o.timeout, 3.0);
+  // Up to the end of the line when no "--" closes the block.
+  ASSERT_FALSE(parse({"retry", "--ros-args", "--timeout", "x"}, o));
+  EXPECT_EQ(o.command, Command::kRetry);
+  EXPECT_DOUBLE_EQ(o.timeout, 90.0);
+}
+
+TEST(ParseOptions, BadInputIsNamed) {
+  Options o;
+  EXPECT_EQ(*parse({}, o), "a command is needed: dock or retry");
+  EXPECT_EQ(*parse({"undock"}, o), "unknown argument 'undock'");
+  EXPECT_EQ(*parse({"dock", "retry"}, o), "only one command is allowed, got 'retry' as well");
+  EXPECT_EQ(*parse({"dock", "--timeout"}, o), "--timeout needs a value");
+  for (const std::string bad : {"0", "-1", "nan", "inf", "5s", ""}) {
+    EXPECT_EQ(*parse({"dock", "--timeout", bad}, o),
+              "--timeout needs a positive number of seconds, got '" + bad + "'");
+  }
+}
+
+TEST(InterpretResult, ExitStatusFollowsTheResult) {
+  EXPECT_EQ(interpret_result(Command::kDock, 1, 1, 1).exit_status, kExitDocked);
+  EXPECT_EQ(interpret_result(Command::kDock, 1, 1, 1).text, "docked: result (1, 1, 1)");
+  EXPECT_EQ(interpret_result(Command::kDock, 1, 1, 0).exit_status, kExitFailed);
+  EXPECT_EQ(interpret_result(Command::kDock, 1, 1, 0).text, "docking failed: result (1, 1, 0)");
+  EXPECT_EQ(interpret_result(Command::kRetry, 1, 1, 0).text, "retry refused: result (1, 1, 0)");
+  // Anything else is never taken for a success.
+  EXPECT_EQ(interpret_result(Command::kRetry, 1, 1, 1).exit_status, kExitFailed);
+  EXPECT_EQ(interpret_result(Command::kDock, 0, 1, 1).exit_status, kExitFailed);
+  EXPECT_EQ(interpret_result(Command::kDock, 1, 0, 1).text, "unexpected result (1, 0, 1)");
+}
+
+}  // namespace
+}  // namespace align_request

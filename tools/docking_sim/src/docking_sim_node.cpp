@@ -1,0 +1,210 @@
+// docking_sim: the robot's base driver and docking camera in one node, for
+// running align_controller in a closed loop without a robot.
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include <geometry_msgs/msg/pose_stamped.hpp>
+#include <geometry_msgs/msg/twist.hpp>
+#include <nav_msgs/msg/odometry.hpp>
+#include <rclcpp/rclcpp.hpp>
+
+#include "docking_sim/simulator.hpp"
+#include "docking_sim/step_tracker.hpp"
+
+namespace docking_sim {
+namespace {
+
+builtin_interfaces::msg::Time stamp_now() {
+  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                      std::chrono::system_clock::now().time_since_epoch())
+                      .count();
+  builtin_interfaces::msg::Time t;
+  t.sec = static_cast<int32_t>(ns / 1000000000);
+  t.nanosec = static_cast<uint32_t>(ns % 1000000000);
+  return t;
+}
+
+geometry_msgs::msg::Quaternion yaw_quaternion(double yaw) {
+  geometry_msgs::msg::Quaternion q;
+  q.z = std::sin(0.5 * yaw);
+  q.w = std::cos(0.5 * yaw);
+  return q;
+}
+
+nav_msgs::msg::Odometry odometry_message(const Pose2d& pose, const Velocity& vel,
+                                         const std::string& frame) {
+  nav_msgs::msg::Odometry m;
+  m.header.stamp = stamp_now();
+  m.header.frame_id = frame;
+  m.child_frame_id = "base_link";
+  m.pose.pose.position.x = pose.x;
+  m.pose.pose.position.y = pose.y;
+  m.pose.pose.orientation = yaw_quaternion(pose.heading);
+  m.twist.twist.linear.x = vel.v;
+  m.twist.twist.angular.z = vel.w;
+  return m;
+}
+
+class DockingSimNode : public rclcpp::Node {
+ public:
+  DockingSimNode() : Node("docking_sim") {
+    config_.start = {number("start_x", 1.8), number("start_y", 0.3), number("start_heading", 0.15)};
+    rate_ = positive("rate", 100.0);
+    odom_rate_ = positive("odom_rate", 50.0);
+    perception_rate_ = positive("perception_rate", 10.0);
+    config_.cmd_latency = non_negative("cmd_latency", 0.05);
+    config_.cmd_timeout = number("cmd_timeout", 0.5);
+    config_.accel = {number("max_linear_accel", 0.5), number("max_angular_accel", 2.0)};
+    config_.odom_linear_scale = number("odom_linear_scale", 1.0);
+    config_.odom_yaw_drift = number("odom_yaw_drift", 0.0);
+    auto& p = config_.perception;
+    p.latency = non_negative("perception_latency", 0.1);
+    p.noise_xy = non_negative("noise_xy", 0.002);
+    p.noise_theta = non_negative("noise_theta", 0.003);
+    p.dropout = non_negative("dropout", 0.02);
+    if (p.dropout > 1.0) {
+      throw std::invalid_argument("parameter 'dropout' must lie in [0, 1]");
+    }
+    p.max_range = positive("visibility_range", 3.0);
+    p.fov = positive("field_of_view", 2.0944);
+    p.freeze_after = number("freeze_after", -1.0);
+    config_.seed = static_cast<unsigned>(declare_parameter<int64_t>("seed", 1));
+    const auto csv = declare_parameter<std::string>("trajectory_csv", "");
+    const auto log = declare_parameter<std::string>("controller_log", "");
+
+    if (!csv.empty()) {
+      csv_.open(csv);
+      if (!csv_) {
+        throw std::runtime_error("cannot write trajectory_csv '" + csv + "'");
+      }
+      csv_ << "time,x,y,heading,cmd_v,cmd_w,v,w,step\n";
+    }
+    if (!log.empty()) {
+      steps_.emplace(log);
+    }
+    sim_.emplace(config_);
+
+    cmd_sub_ = create_subscription<geometry_msgs::msg::Twist>(
+        "/cmd_vel", rclcpp::QoS(10), [this](geometry_msgs::msg::Twist::SharedPtr m) {
+          sim_->command({m->linear.x, m->angular.z});
+        });
+    odom_pub_ = create_publisher<nav_msgs::msg::Odometry>("/diff_bot/odom", rclcpp::QoS(10));
+    pose_pub_ = create_publisher<geometry_msgs::msg::PoseStamped>("/docking_pose", rclcpp::QoS(10));
+    truth_pub_ =
+        create_publisher<nav_msgs::msg::Odometry>("/docking_sim/ground_truth", rclcpp::QoS(10));
+  }
+
+  void run() {
+    const auto& s = config_.start;
+    std::cout << "docking_sim: robot at x " << s.x << " m, y " << s.y << " m, heading " << s.heading
+              << " rad in the station frame" << std::endl;
+    rclcpp::WallRate rate(rate_);
+    auto last = std::chrono::steady_clock::now();
+    double next_odom = 0.0, next_perception = 0.0;
+    while (rclcpp::ok()) {
+      rclcpp::spin_some(shared_from_this());
+      const auto now = std::chrono::steady_clock::now();
+      // A stalled process must not teleport the robot.
+      const double dt = std::min(std::chrono::duration<double>(now - last).count(), 0.1);
+      last = now;
+      sim_->step(dt);
+      const double t = sim_->time();
+      if (t >= next_perception) {
+        sim_->sample_perception();
+        next_perception += 1.0 / perception_rate_;
+      }
+      if (const auto seen = sim_->pop_detection()) {
+        publish_detection(*seen);
+      }
+      if (t >= next_odom) {
+        odom_pub_->publish(odometry_message(sim_->odometry(), sim_->velocity(), "odom"));
+        truth_pub_->publish(odometry_message(sim_->truth(), sim_->velocity(), "station"));
+        next_odom += 1.0 / odom_rate_;
+      }
+      write_row();
+      rate.sleep();
+    }
+  }
+
+ private:
+  double number(const std::string& name, double fallback) {
+    const double v = declare_parameter<double>(name, fallback);
+    if (!std::isfinite(v)) {
+      throw std::invalid_argument("parameter '" + name + "' must be a finite number");
+    }
+    return v;
+  }
+  double non_negative(const std::string& name, double fallback) {
+    const double v = number(name, fallback);
+    if (v < 0.0) {
+      throw std::invalid_argument("parameter '" + name + "' must not be negative");
+    }
+    return v;
+  }
+  double positive(const std::string& name, double fallback) {
+    const double v = number(name, fallback);
+    if (v <= 0.0) {
+      throw std::invalid_argument("parameter '" + name + "' must be greater than 0");
+    }
+    return v;
+  }
+
+  void publish_detection(const StationPose& seen) {
+    geometry_msgs::msg::PoseStamped m;
+    m.header.stamp = stamp_now();
+    m.header.frame_id = "base_link";
+    m.pose.position.x = seen.x;
+    m.pose.position.y = seen.y;
+    m.pose.position.z = seen.theta;  // the heading angle travels in z
+    m.pose.orientation = yaw_quaternion(seen.theta);
+    pose_pub_->publish(m);
+  }
+
+  void write_row() {
+    if (!csv_.is_open()) {
+      return;
+    }
+    const int step = steps_ ? steps_->update() : 0;
+    const auto& p = sim_->truth();
+    const auto& c = sim_->last_command();
+    const auto& v = sim_->velocity();
+    char row[256];
+    std::snprintf(row, sizeof row, "%.3f,%.5f,%.5f,%.5f,%.4f,%.4f,%.4f,%.4f,%d\n", sim_->time(),
+                  p.x, p.y, p.heading, c.v, c.w, v.v, v.w, step);
+    csv_ << row;
+  }
+
+  SimConfig config_;
+  double rate_ = 0.0, odom_rate_ = 0.0, perception_rate_ = 0.0;
+  std::optional<Simulator> sim_;
+  std::optional<StepTracker> steps_;
+  std::ofstream csv_;
+  rclcpp::Subscription<geometry_msgs::msg::Twist>::SharedPtr cmd_sub_;
+  rclcpp::Publisher<nav_msgs::msg::Odometry>::SharedPtr odom_pub_;
+  rclcpp::Publisher<geometry_msgs::msg::PoseStamped>::SharedPtr pose_pub_;
+  rclcpp::Publisher<nav_msgs::msg::Odometry>::SharedPtr truth_pub_;
+};
+
+}  // namespace
+}  // namespace docking_sim
+
+int main(int argc, char** argv) {
+  try {
+    rclcpp::init(argc, argv);
+    auto node = std::make_shared<docking_sim::DockingSimNode>();
+    node->run();
+  } catch (const std::exception& e) {
+    std::cerr << "docking_sim: " << e.what() << std::endl;
+    rclcpp::shutdown();
+    return 1;
+  }
+  rclcpp::shutdown();
+  return 0;
+}
