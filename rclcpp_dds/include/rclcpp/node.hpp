@@ -1,0 +1,106 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <utility>
+
+#include "rcl_interfaces/msg/parameter_descriptor.hpp"
+#include "rclcpp/exceptions.hpp"
+#include "rclcpp/node_options.hpp"
+#include "rclcpp/parameter.hpp"
+#include "rclcpp/parameter_value.hpp"
+#include "rclcpp/publisher.hpp"
+#include "rclcpp/qos.hpp"
+#include "rclcpp/subscription.hpp"
+
+namespace rclcpp {
+
+class Node;
+void spin_some(const std::shared_ptr<Node>& node);
+
+class Node : public std::enable_shared_from_this<Node> {
+ public:
+  using SharedPtr = std::shared_ptr<Node>;
+
+  // Throws if rclcpp::init has not run, or the name or namespace is invalid.
+  explicit Node(const std::string& node_name, const NodeOptions& options = NodeOptions());
+  Node(const std::string& node_name, const std::string& namespace_,
+       const NodeOptions& options = NodeOptions());
+  Node(const Node&) = delete;
+  Node& operator=(const Node&) = delete;
+  virtual ~Node();
+
+  const char* get_name() const;
+  const char* get_namespace() const;
+  const char* get_fully_qualified_name() const;
+
+  // Declares with the command-line override if there is one; throws as
+  // rclcpp does on a second declaration or an override of another type.
+  const ParameterValue& declare_parameter(
+      const std::string& name, const ParameterValue& default_value,
+      const rcl_interfaces::msg::ParameterDescriptor& parameter_descriptor =
+          rcl_interfaces::msg::ParameterDescriptor(),
+      bool ignore_override = false);
+
+  template <typename ParameterT>
+  auto declare_parameter(const std::string& name, const ParameterT& default_value,
+                         const rcl_interfaces::msg::ParameterDescriptor& parameter_descriptor =
+                             rcl_interfaces::msg::ParameterDescriptor(),
+                         bool ignore_override = false) {
+    try {
+      return declare_parameter(name, ParameterValue(default_value), parameter_descriptor,
+                               ignore_override)
+          .template get<ParameterT>();
+    } catch (const ParameterTypeException& ex) {
+      throw exceptions::InvalidParameterTypeException(name, ex.what());
+    }
+  }
+
+  // False, leaving value alone, when the parameter is not declared; throws
+  // ParameterTypeException when it holds another type.
+  template <typename ParameterT>
+  bool get_parameter(const std::string& name, ParameterT& value) const {
+    rclcpp::Parameter parameter;
+    if (!get_parameter(name, parameter)) {
+      return false;
+    }
+    value = static_cast<ParameterT>(parameter.get_value<ParameterT>());
+    return true;
+  }
+  bool get_parameter(const std::string& name, rclcpp::Parameter& parameter) const;
+  // Throws ParameterNotDeclaredException when not declared.
+  rclcpp::Parameter get_parameter(const std::string& name) const;
+
+  template <typename MessageT>
+  std::shared_ptr<Publisher<MessageT>> create_publisher(
+      const std::string& topic_name, const QoS& qos,
+      const PublisherOptions& /*options*/ = PublisherOptions()) {
+    return std::make_shared<Publisher<MessageT>>(resolve_topic_name(topic_name), qos);
+  }
+
+  // The callback runs inside spin_some; it may take std::shared_ptr<M>,
+  // std::shared_ptr<const M>, const M& or std::unique_ptr<M>.
+  template <typename MessageT, typename CallbackT>
+  std::shared_ptr<Subscription<MessageT>> create_subscription(
+      const std::string& topic_name, const QoS& qos, CallbackT&& callback,
+      const SubscriptionOptions& /*options*/ = SubscriptionOptions()) {
+    auto subscription = std::make_shared<Subscription<MessageT>>(
+        resolve_topic_name(topic_name), qos,
+        detail::adapt_callback<MessageT>(std::forward<CallbackT>(callback)));
+    add_subscription(subscription);
+    return subscription;
+  }
+
+ private:
+  friend void spin_some(const std::shared_ptr<Node>& node);
+
+  std::string resolve_topic_name(const std::string& topic_name) const;
+  void add_subscription(const std::shared_ptr<SubscriptionBase>& subscription);
+
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace rclcpp

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstddef>
+
+namespace rclcpp {
+
+enum class HistoryPolicy { KeepLast, KeepAll };
+enum class ReliabilityPolicy { Reliable, BestEffort };
+enum class DurabilityPolicy { Volatile, TransientLocal };
+
+struct QoSInitialization {
+  QoSInitialization(HistoryPolicy history_policy, size_t history_depth)
+      : history_policy(history_policy), depth(history_depth) {}
+
+  HistoryPolicy history_policy;
+  size_t depth;
+};
+
+struct KeepLast : QoSInitialization {
+  explicit KeepLast(size_t depth) : QoSInitialization(HistoryPolicy::KeepLast, depth) {}
+};
+
+struct KeepAll : QoSInitialization {
+  KeepAll() : QoSInitialization(HistoryPolicy::KeepAll, 0) {}
+};
+
+// rclcpp's defaults: reliable and volatile, with the history given.
+class QoS {
+ public:
+  explicit QoS(const QoSInitialization& init) : history_(init.history_policy), depth_(init.depth) {}
+  QoS(size_t history_depth) : QoS(KeepLast(history_depth)) {}  // NOLINT: implicit as in rclcpp
+
+  QoS& keep_last(size_t depth) {
+    history_ = HistoryPolicy::KeepLast;
+    depth_ = depth;
+    return *this;
+  }
+  QoS& keep_all() {
+    history_ = HistoryPolicy::KeepAll;
+    depth_ = 0;
+    return *this;
+  }
+  QoS& reliable() { return reliability(ReliabilityPolicy::Reliable); }
+  QoS& best_effort() { return reliability(ReliabilityPolicy::BestEffort); }
+  QoS& reliability(ReliabilityPolicy policy) {
+    reliability_ = policy;
+    return *this;
+  }
+  QoS& durability_volatile() { return durability(DurabilityPolicy::Volatile); }
+  QoS& transient_local() { return durability(DurabilityPolicy::TransientLocal); }
+  QoS& durability(DurabilityPolicy policy) {
+    durability_ = policy;
+    return *this;
+  }
+
+  HistoryPolicy history() const { return history_; }
+  size_t depth() const { return depth_; }
+  ReliabilityPolicy reliability() const { return reliability_; }
+  DurabilityPolicy durability() const { return durability_; }
+
+ private:
+  HistoryPolicy history_;
+  size_t depth_;
+  ReliabilityPolicy reliability_ = ReliabilityPolicy::Reliable;
+  DurabilityPolicy durability_ = DurabilityPolicy::Volatile;
+};
+
+}  // namespace rclcpp

@@ -1,0 +1,219 @@
+#include "context.hpp"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <stdexcept>
+
+#include "rclcpp/utilities.hpp"
+
+namespace rclcpp_dds {
+namespace {
+
+// Largest id whose ports (7400 + 250 * id + ...) still fit in 16 bits.
+constexpr unsigned long kMaxDomainId = 232;
+
+std::mutex g_mutex;
+std::shared_ptr<Context> g_context;  // guarded by g_mutex
+// Read by signal handlers: lock-free atomics and a plain fd only.
+std::atomic<bool> g_running{false};
+std::atomic<int> g_wake_fd{-1};
+
+struct InstalledHandler {
+  int signal;
+  bool installed = false;
+  struct sigaction previous {};
+};
+InstalledHandler g_handlers[] = {{SIGINT}, {SIGTERM}};
+
+void wake_sleepers() {
+  const uint64_t one = 1;
+  // A full counter still leaves the fd readable, so a failed write is harmless.
+  [[maybe_unused]] ssize_t n = write(g_wake_fd.load(), &one, sizeof(one));
+}
+
+extern "C" void on_shutdown_signal(int) {
+  const int saved_errno = errno;
+  g_running.store(false);
+  wake_sleepers();
+  errno = saved_errno;
+}
+
+void install_handlers(rclcpp::SignalHandlerOptions options) {
+  for (auto& handler : g_handlers) {
+    const bool wanted =
+        options == rclcpp::SignalHandlerOptions::All ||
+        (options == rclcpp::SignalHandlerOptions::SigInt && handler.signal == SIGINT) ||
+        (options == rclcpp::SignalHandlerOptions::SigTerm && handler.signal == SIGTERM);
+    if (!wanted) {
+      continue;
+    }
+    struct sigaction action {};
+    action.sa_handler = on_shutdown_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    if (sigaction(handler.signal, &action, &handler.previous) == 0) {
+      handler.installed = true;
+    }
+  }
+}
+
+void restore_handlers() {
+  for (auto& handler : g_handlers) {
+    if (handler.installed) {
+      sigaction(handler.signal, &handler.previous, nullptr);
+      handler.installed = false;
+    }
+  }
+}
+
+// One eventfd for the whole process: readable from a shutdown until the next init.
+void reset_wake_fd() {
+  int fd = g_wake_fd.load();
+  if (fd < 0) {
+    fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (fd < 0) {
+      throw std::runtime_error(std::string("cannot create the wake-up eventfd: ") +
+                               std::strerror(errno));
+    }
+    g_wake_fd.store(fd);
+  }
+  uint64_t count;
+  while (read(fd, &count, sizeof(count)) > 0) {
+  }
+}
+
+void release(const Context& context) {
+  if (context.participant > 0) {
+    dds_delete(context.participant);
+  }
+  if (context.domain > 0) {
+    dds_delete(context.domain);
+  }
+}
+
+}  // namespace
+
+std::string dds_error(dds_return_t ret) { return dds_strretcode(ret); }
+
+uint32_t domain_id_from_env(const char* value) {
+  if (value == nullptr || *value == '\0') {
+    return 0;
+  }
+  errno = 0;
+  char* end = nullptr;
+  const unsigned long id = std::strtoul(value, &end, 10);
+  if (*value < '0' || *value > '9' || *end != '\0' || errno == ERANGE || id > kMaxDomainId) {
+    throw std::runtime_error("ROS_DOMAIN_ID '" + std::string(value) +
+                             "' is not a domain id: expected an integer from 0 to " +
+                             std::to_string(kMaxDomainId));
+  }
+  return static_cast<uint32_t>(id);
+}
+
+std::shared_ptr<const Context> current_context() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (!g_context) {
+    throw std::runtime_error("rclcpp::init() has not been called, or rclcpp::shutdown() has");
+  }
+  return g_context;
+}
+
+bool is_live(const Context& context) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return g_context.get() == &context && g_running.load();
+}
+
+}  // namespace rclcpp_dds
+
+namespace rclcpp {
+
+using rclcpp_dds::Context;
+
+void init(int argc, char const* const* argv, const InitOptions& /*init_options*/,
+          SignalHandlerOptions signal_handler_options) {
+  std::lock_guard<std::mutex> lock(rclcpp_dds::g_mutex);
+  if (rclcpp_dds::g_context) {
+    throw std::runtime_error("rclcpp::init() called twice without rclcpp::shutdown()");
+  }
+  auto context = std::make_shared<Context>();
+  context->arguments = rclcpp_dds::parse_arguments(argc, argv);
+  context->domain_id = rclcpp_dds::domain_id_from_env(std::getenv("ROS_DOMAIN_ID"));
+
+  // Without a profile of the user's, Cyclone would use every interface and
+  // multicast: keep to loopback unless told otherwise.
+  const char* uri = std::getenv("CYCLONEDDS_URI");
+  if (uri == nullptr || *uri == '\0') {
+    context->domain = dds_create_domain(context->domain_id, rclcpp_dds::loopback_profile);
+    if (context->domain < 0) {
+      throw std::runtime_error(
+          "cannot create DDS domain " + std::to_string(context->domain_id) +
+          " with the loopback profile: " + rclcpp_dds::dds_error(context->domain));
+    }
+  }
+
+  dds_qos_t* qos = dds_create_qos();
+  static const char kUserData[] = "enclave=/;";
+  dds_qset_userdata(qos, kUserData, sizeof(kUserData) - 1);
+  context->participant = dds_create_participant(context->domain_id, qos, nullptr);
+  dds_delete_qos(qos);
+  if (context->participant < 0) {
+    const dds_return_t ret = context->participant;
+    context->participant = 0;
+    rclcpp_dds::release(*context);
+    throw std::runtime_error("cannot create a DDS participant on domain " +
+                             std::to_string(context->domain_id) + ": " +
+                             rclcpp_dds::dds_error(ret));
+  }
+
+  rclcpp_dds::reset_wake_fd();
+  rclcpp_dds::g_context = std::move(context);
+  rclcpp_dds::g_running.store(true);
+  rclcpp_dds::install_handlers(signal_handler_options);
+}
+
+bool ok() { return rclcpp_dds::g_running.load(); }
+
+bool shutdown() {
+  std::shared_ptr<Context> context;
+  {
+    std::lock_guard<std::mutex> lock(rclcpp_dds::g_mutex);
+    if (!rclcpp_dds::g_context) {
+      return false;
+    }
+    rclcpp_dds::g_running.store(false);
+    rclcpp_dds::wake_sleepers();
+    rclcpp_dds::restore_handlers();
+    context = std::move(rclcpp_dds::g_context);
+  }
+  // Deleting the participant deletes every reader and writer under it.
+  rclcpp_dds::release(*context);
+  return true;
+}
+
+bool sleep_for(const std::chrono::nanoseconds& nanoseconds) {
+  const auto deadline = std::chrono::steady_clock::now() + nanoseconds;
+  while (ok()) {
+    const auto left = deadline - std::chrono::steady_clock::now();
+    if (left <= std::chrono::nanoseconds::zero()) {
+      return true;
+    }
+    const auto secs = std::chrono::duration_cast<std::chrono::seconds>(left);
+    const timespec timeout{static_cast<time_t>(secs.count()),
+                           static_cast<long>((left - secs).count())};
+    pollfd wake{rclcpp_dds::g_wake_fd.load(), POLLIN, 0};
+    if (ppoll(&wake, 1, &timeout, nullptr) > 0) {
+      break;
+    }
+  }
+  return false;
+}
+
+}  // namespace rclcpp

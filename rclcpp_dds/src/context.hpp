@@ -1,0 +1,38 @@
+#pragma once
+
+#include <dds/dds.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "arguments.hpp"
+
+namespace rclcpp_dds {
+
+// What one init() .. shutdown() span shares with nodes and DDS entities.
+struct Context {
+  Arguments arguments;
+  uint32_t domain_id = 0;
+  dds_entity_t domain = 0;  // only when the built-in profile was used
+  dds_entity_t participant = 0;
+};
+
+// The context of the current span; throws when rclcpp::init has not run or
+// rclcpp::shutdown has released it.
+std::shared_ptr<const Context> current_context();
+
+// True while the given context is the live one and not shut down; entities
+// of an earlier span then know their handles are gone.
+bool is_live(const Context& context);
+
+// ROS_DOMAIN_ID as rcl reads it: unset or empty gives 0. Throws on anything
+// that is not a domain id DDS can map to ports.
+uint32_t domain_id_from_env(const char* value);
+
+// The built-in loopback-only profile, used when CYCLONEDDS_URI is unset.
+extern const char* const loopback_profile;
+
+std::string dds_error(dds_return_t ret);
+
+}  // namespace rclcpp_dds

@@ -1,0 +1,161 @@
+#include "entities.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <exception>
+#include <limits>
+#include <stdexcept>
+#include <vector>
+
+#include "rclcpp/publisher.hpp"
+#include "rclcpp/subscription.hpp"
+
+namespace rclcpp_dds {
+namespace {
+
+dds_qos_t* make_qos(const rclcpp::QoS& qos) {
+  dds_qos_t* q = dds_create_qos();
+  if (qos.history() == rclcpp::HistoryPolicy::KeepAll) {
+    dds_qset_history(q, DDS_HISTORY_KEEP_ALL, DDS_LENGTH_UNLIMITED);
+  } else {
+    // Depth 0 means "system default" in ROS 2, which is 1 on Cyclone.
+    const size_t depth = qos.depth() == 0 ? 1 : qos.depth();
+    dds_qset_history(
+        q, DDS_HISTORY_KEEP_LAST,
+        static_cast<int32_t>(std::min<size_t>(depth, std::numeric_limits<int32_t>::max())));
+  }
+  dds_qset_reliability(q,
+                       qos.reliability() == rclcpp::ReliabilityPolicy::Reliable
+                           ? DDS_RELIABILITY_RELIABLE
+                           : DDS_RELIABILITY_BEST_EFFORT,
+                       DDS_INFINITY);
+  dds_qset_durability(q, qos.durability() == rclcpp::DurabilityPolicy::Volatile
+                             ? DDS_DURABILITY_VOLATILE
+                             : DDS_DURABILITY_TRANSIENT_LOCAL);
+  const dds_data_representation_id_t xcdr1 = DDS_DATA_REPRESENTATION_XCDR1;
+  dds_qset_data_representation(q, 1, &xcdr1);
+  return q;
+}
+
+}  // namespace
+
+Endpoint::Endpoint(const std::string& topic_name, const TypeSupport& type_support,
+                   const rclcpp::QoS& qos, bool writer)
+    : context_(current_context()), topic_name_(topic_name), type_support_(type_support) {
+  const std::string dds_name = "rt" + topic_name;
+  const auto* descriptor = static_cast<const dds_topic_descriptor_t*>(type_support.descriptor);
+  dds_qos_t* q = make_qos(qos);
+  topic_ = dds_create_topic(context_->participant, descriptor, dds_name.c_str(), q, nullptr);
+  if (topic_ < 0) {
+    const dds_return_t ret = topic_;
+    dds_delete_qos(q);
+    throw std::runtime_error("cannot create DDS topic '" + dds_name + "' of type " +
+                             descriptor->m_typename + ": " + dds_error(ret));
+  }
+  entity_ = writer ? dds_create_writer(context_->participant, topic_, q, nullptr)
+                   : dds_create_reader(context_->participant, topic_, q, nullptr);
+  dds_delete_qos(q);
+  if (entity_ < 0) {
+    const dds_return_t ret = entity_;
+    dds_delete(topic_);
+    throw std::runtime_error(std::string("cannot create DDS ") + (writer ? "writer" : "reader") +
+                             " for '" + dds_name + "': " + dds_error(ret));
+  }
+}
+
+Endpoint::~Endpoint() {
+  // After shutdown the participant took these with it; the calls then fail harmlessly.
+  if (live()) {
+    dds_delete(entity_);
+    dds_delete(topic_);
+  }
+}
+
+}  // namespace rclcpp_dds
+
+namespace rclcpp {
+
+PublisherBase::PublisherBase(const std::string& topic_name,
+                             const rclcpp_dds::TypeSupport& type_support, const QoS& qos)
+    : writer_(std::make_unique<rclcpp_dds::Writer>(topic_name, type_support, qos)) {}
+
+PublisherBase::~PublisherBase() = default;
+
+const char* PublisherBase::get_topic_name() const { return writer_->topic_name().c_str(); }
+
+size_t PublisherBase::get_subscription_count() const {
+  dds_publication_matched_status_t status{};
+  if (!writer_->live() || dds_get_publication_matched_status(writer_->entity(), &status) < 0) {
+    return 0;
+  }
+  return status.current_count;
+}
+
+void PublisherBase::publish_erased(const void* message) {
+  if (!writer_->live()) {
+    return;
+  }
+  // Samples are small; keep the common case off the heap.
+  alignas(std::max_align_t) unsigned char local[1024];
+  std::vector<std::max_align_t> heap;
+  void* sample = local;
+  const size_t size = writer_->type_support().sample_size;
+  if (size > sizeof(local)) {
+    heap.resize((size + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t));
+    sample = heap.data();
+  }
+  writer_->type_support().to_dds(message, sample);
+  const dds_return_t ret = dds_write(writer_->entity(), sample);
+  if (ret < 0 && writer_->live()) {
+    throw std::runtime_error("failed to publish on '" + writer_->topic_name() +
+                             "': " + rclcpp_dds::dds_error(ret));
+  }
+}
+
+SubscriptionBase::SubscriptionBase(const std::string& topic_name,
+                                   const rclcpp_dds::TypeSupport& type_support, const QoS& qos)
+    : reader_(std::make_unique<rclcpp_dds::Reader>(topic_name, type_support, qos)) {}
+
+SubscriptionBase::~SubscriptionBase() = default;
+
+const char* SubscriptionBase::get_topic_name() const { return reader_->topic_name().c_str(); }
+
+size_t SubscriptionBase::get_publisher_count() const {
+  dds_subscription_matched_status_t status{};
+  if (!reader_->live() || dds_get_subscription_matched_status(reader_->entity(), &status) < 0) {
+    return 0;
+  }
+  return status.current_count;
+}
+
+bool SubscriptionBase::take_and_dispatch() {
+  if (!reader_->live()) {
+    return false;
+  }
+  std::shared_ptr<void> message;
+  while (!message) {
+    void* samples[1] = {nullptr};
+    dds_sample_info_t info;
+    const dds_return_t n = dds_take(reader_->entity(), samples, &info, 1, 1);
+    if (n <= 0) {
+      return false;
+    }
+    // Disposals and unregistrations carry no data; skip them.
+    std::exception_ptr failure;
+    if (info.valid_data) {
+      try {
+        message = convert(samples[0]);
+      } catch (...) {
+        failure = std::current_exception();
+      }
+    }
+    dds_return_loan(reader_->entity(), samples, n);
+    if (failure) {
+      std::rethrow_exception(failure);
+    }
+  }
+  dispatch(std::move(message));
+  return true;
+}
+
+}  // namespace rclcpp

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <dds/dds.h>
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "context.hpp"
+#include "rclcpp/qos.hpp"
+#include "rclcpp_dds/type_support.hpp"
+
+namespace rclcpp_dds {
+
+// A DDS topic plus its writer or reader, on the ROS 2 conventions: topic
+// "rt" + ROS name, XCDR1, QoS from rclcpp::QoS.
+class Endpoint {
+ public:
+  Endpoint(const std::string& topic_name, const TypeSupport& type_support, const rclcpp::QoS& qos,
+           bool writer);
+  Endpoint(const Endpoint&) = delete;
+  Endpoint& operator=(const Endpoint&) = delete;
+  ~Endpoint();
+
+  const std::string& topic_name() const { return topic_name_; }
+  const TypeSupport& type_support() const { return type_support_; }
+  dds_entity_t entity() const { return entity_; }
+  // False once the init() span it was created in has ended.
+  bool live() const { return is_live(*context_); }
+
+ private:
+  std::shared_ptr<const Context> context_;
+  std::string topic_name_;
+  const TypeSupport& type_support_;
+  dds_entity_t topic_ = 0;
+  dds_entity_t entity_ = 0;
+};
+
+class Writer : public Endpoint {
+ public:
+  Writer(const std::string& topic_name, const TypeSupport& type_support, const rclcpp::QoS& qos)
+      : Endpoint(topic_name, type_support, qos, true) {}
+};
+
+class Reader : public Endpoint {
+ public:
+  Reader(const std::string& topic_name, const TypeSupport& type_support, const rclcpp::QoS& qos)
+      : Endpoint(topic_name, type_support, qos, false) {}
+};
+
+}  // namespace rclcpp_dds
