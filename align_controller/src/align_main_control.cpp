@@ -1,0 +1,154 @@
+#include <unistd.h>
+
+#include <cstdint>
+#include <exception>
+#include <iostream>
+#include <memory>
+
+#include "docking_logic.hpp"
+#include "log.hpp"
+#include "rclcpp/rclcpp.hpp"
+#include "robotcontroller.hpp"
+
+namespace {
+
+// Logged when a retry is refused because perception has stopped changing.
+constexpr int32_t kRetryRefusedErrorCode = 101100013;
+
+bool request_is(const RobotController::Align& request, int32_t enable, int32_t action,
+                int32_t success) {
+  return request.enable == enable && request.action == action && request.success == success;
+}
+
+void set_align(RobotController::Align& msg, int32_t enable, int32_t action, int32_t success) {
+  msg.enable = enable;
+  msg.action = action;
+  msg.success = success;
+}
+
+// Every end of an attempt leaves the node idle, ready for the next request.
+void reset_attempt(RobotController& node) {
+  set_align(node.align_request_, 0, 0, 0);
+  node.first_angle_done_ = 0;
+  node.position_done_ = false;
+  node.second_angle_done_ = false;
+  node.skip_position_adjust_ = false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    rclcpp::init(argc, argv);
+    auto node = std::make_shared<RobotController>();
+    // Anything not below 4.0, a NaN included, runs one attempt by itself.
+    const bool automatic = !(node->trigger_mode < 4.0);
+    rclcpp::Rate loop_rate(6);
+    int32_t loop_count = 0;
+    int32_t timeout_seconds = 0;
+    int32_t active_cycles = 0;
+    bool auto_attempt_done = false;
+
+    while (rclcpp::ok()) {
+      rclcpp::spin_some(node);
+      const bool dock_request = request_is(node->align_request_, 1, 0, 0);
+      const bool retry_check = request_is(node->align_request_, 1, 2, 0);
+
+      bool active = false;
+      if (!automatic) {
+        if (dock_request) {
+          timeout_seconds = 45;
+          active = true;
+        }
+      } else if (loop_count > 30) {
+        loop_count = 31;
+        if (!auto_attempt_done) {
+          timeout_seconds = 100;
+          active = true;
+        }
+      }
+
+      if (active) {
+        node->refresh_station_pose();
+        const Triple pose = node->viehcle_pose_in_station_frame_;
+        LOG_INFO("viehcle_pose_in_station_frame:*{}, {}, {}", pose[0], pose[1], pose[2]);
+        bool ended = false;
+        if (is_docked(pose, node->distance_wheel_to_feature)) {
+          LOG_INFO("docking finish! {}", pose[0]);
+          reset_attempt(*node);
+          node->pub_zero_cmd_and_sleep();
+          set_align(node->align_result_, 1, 1, 1);
+          usleep(2000000);
+          node->RushAftrDocked();
+          node->align_request_.enable = -1;
+          node->align_result_pub_->publish(node->align_result_);
+          ended = true;
+        } else {
+          // A step that completes hands over to the next one in the same cycle.
+          if (node->first_angle_done_ == 0) {
+            LOG_INFO("step 1 ***********");
+            node->adjustAngle();
+          }
+          if (node->first_angle_done_ != 0 && !node->position_done_) {
+            LOG_INFO("step 2 ***********");
+            node->positionAdjust_bfrScope();
+          }
+          if (node->first_angle_done_ != 0 && node->position_done_ && !node->second_angle_done_) {
+            LOG_INFO("step 3 ***********");
+            node->adjustAngleAftrPoseAdjust();
+          }
+          if (node->first_angle_done_ != 0 && node->position_done_ && node->second_angle_done_) {
+            LOG_INFO("step 4 ***********");
+            if (!node->poseAlign()) {
+              LOG_WARN("docking failed ***********");
+              reset_attempt(*node);
+              node->pub_zero_cmd_and_sleep();
+              set_align(node->align_result_, 1, 1, 0);
+              node->align_result_pub_->publish(node->align_result_);
+              ended = true;
+            }
+          }
+          if (!ended) {
+            if (static_cast<double>(active_cycles) > timeout_seconds * 6.0) {
+              LOG_INFO("docking timeout ...time_speed: {}", active_cycles);
+              reset_attempt(*node);
+              // Never report a failure while the robot still drives its last command.
+              node->pub_zero_cmd_and_sleep();
+              set_align(node->align_result_, 1, 1, 0);
+              node->align_result_pub_->publish(node->align_result_);
+              ended = true;
+            } else {
+              ++active_cycles;
+            }
+          }
+        }
+        if (ended) {
+          active_cycles = 0;
+          auto_attempt_done = true;
+        }
+      }
+
+      if (retry_check) {
+        node->refresh_station_pose();
+        node->shift_pose_history();
+        if (node->pose_history_frozen()) {
+          LOG_ERROR("retry failed error code is {}", kRetryRefusedErrorCode);
+          reset_attempt(*node);
+          node->pub_zero_cmd_and_sleep();
+          set_align(node->align_result_, 1, 1, 0);
+          node->align_result_pub_->publish(node->align_result_);
+          active_cycles = 0;
+          auto_attempt_done = true;
+        }
+      }
+
+      loop_rate.sleep();
+      ++loop_count;
+    }
+    rclcpp::shutdown();
+    return 0;
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << std::endl;
+    return 1;
+  }
+}
