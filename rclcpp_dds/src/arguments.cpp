@@ -647,7 +647,8 @@ void parse_remap_rule(Arguments& args, const std::string& rule) {
     return;
   }
   if (from == "__ns") {
-    if (to.size() > 1 && to.back() == '/') {
+    // rcl allows one trailing slash: "/robot1/".
+    if (to.size() > 2 && to.back() == '/' && to[to.size() - 2] != '/') {
       to.pop_back();
     }
     if (to.empty() || to[0] != '/' || check_namespace(to)) {

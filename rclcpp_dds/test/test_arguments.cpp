@@ -168,8 +168,10 @@ TEST(ParseArguments, LogLevelsAndSwitches) {
 TEST(ParseArguments, MalformedRemapRules) {
   EXPECT_NE(error_of({"--ros-args", "-r", "cmd_vel"}).find("'-r cmd_vel'. Error: expected"),
             std::string::npos);
-  EXPECT_NE(error_of({"--ros-args", "-r", "__ns:=robot1"}).find("fully qualified"),
-            std::string::npos);
+  for (const char* rule : {"__ns:=robot1", "__ns:=//", "__ns:=/a//b", "__ns:=/1a"}) {
+    EXPECT_NE(error_of({"--ros-args", "-r", rule}).find("fully qualified"), std::string::npos)
+        << rule;
+  }
   EXPECT_NE(error_of({"--ros-args", "-r", "__node:=1bad"}).find("must not start with a number"),
             std::string::npos);
   EXPECT_NE(error_of({"--ros-args", "-r", "/a/*:=/b"}).find("Wildcard '*'"), std::string::npos);
