@@ -15,6 +15,12 @@ build: deps
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+demo: build
+	tools/demo/run_demo.sh $(BUILD)
+
+bench: build
+	bench/docking/run_bench.sh $(BUILD)
+
 format:
 	git ls-files '*.cpp' '*.hpp' '*.h' '*.c' | xargs clang-format -i
 

@@ -119,6 +119,7 @@ class DockingSimNode : public rclcpp::Node {
       if (t >= next_perception) {
         sim_->sample_perception();
         next_perception += 1.0 / perception_rate_;
+        csv_.flush();  // readers follow the trajectory while it runs
       }
       if (const auto seen = sim_->pop_detection()) {
         publish_detection(*seen);

@@ -6,6 +6,9 @@ int phase_from_log_line(const std::string& line, int current) {
   if (line.find("docking finish!") != std::string::npos) {
     return 5;
   }
+  if (line.find("Publish the Rush cmd") != std::string::npos) {
+    return 6;
+  }
   const auto at = line.find("] step ");
   if (at == std::string::npos || line.find(" ***********", at) == std::string::npos) {
     return current;

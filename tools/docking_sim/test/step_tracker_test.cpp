@@ -13,6 +13,8 @@ TEST(PhaseFromLogLine, StepsAndFinish) {
   EXPECT_EQ(phase_from_log_line("  5 [INFO] step 1 ***********", 0), 1);
   EXPECT_EQ(phase_from_log_line(" 99 [INFO] step 4 ***********", 3), 4);
   EXPECT_EQ(phase_from_log_line("120 [INFO] docking finish! 0.2", 4), 5);
+  EXPECT_EQ(phase_from_log_line(" 30 [INFO] Publish the Rush cmd", 5), 6);
+  EXPECT_EQ(phase_from_log_line(" 51 [INFO] Rush after arrive station", 6), 6);
   EXPECT_EQ(phase_from_log_line("  7 [INFO] first angle adjust done 0.01, current angle: 0.3", 1),
             1);
   EXPECT_EQ(phase_from_log_line("  7 [INFO] step 9 ***********", 2), 2);

@@ -1,0 +1,61 @@
+# The robot's path in the station frame, and its errors over time.
+# gnuplot -e "csv='trajectory.csv'; events='events.dat'; png='docking.png'; heading='...'" plot_docking.gp
+set terminal pngcairo size 1200,1000 font "Sans,11" noenhanced
+set output png
+set datafile separator ","
+stats csv using 2 every ::1 nooutput prefix "X"
+stats csv using 3 every ::1 nooutput prefix "Y"
+
+set multiplot title heading font "Sans,13"
+set size 1,0.6
+set origin 0,0.36
+set title "robot path in the station frame (the robot docks backwards; arrows: where its front faces; axes not to scale)"
+set xlabel "x (m)"
+set ylabel "y (m)"
+set xrange [-0.45 : (X_max > 1.2 ? X_max : 1.2) + 0.2]
+set yrange [(Y_min < -0.35 ? Y_min : -0.35) - 0.05 : (Y_max > 0.35 ? Y_max : 0.35) + 0.05]
+set grid
+set key below maxrows 2
+set object 1 rect from -0.35,-0.3 to 0,0.3 fc rgb "#b0b0b0" fs solid 0.6 border lc rgb "#606060"
+set label 1 "station" at -0.175,0.15 center font "Sans,10"
+set object 2 rect from 0.001,-0.01 to 0.25,0.01 fc rgb "#2ca02c" fs solid 0.5 border lc rgb "#2ca02c" front
+set label 2 "docked bounds: 0.001 < x < 0.25, |y| < 0.01" at 0.0,-0.12 left font "Sans,9" tc rgb "#2ca02c"
+set arrow 1 from -0.35,0 to graph 1, first 0 nohead dt 3 lc rgb "#909090"
+set label 3 "target point (1, 0)" at 1.0,0 point pt 7 ps 1.5 lc rgb "black" offset -3,-1.2 font "Sans,9"
+set style line 1 lc rgb "#999999" lw 2
+set style line 2 lc rgb "#1f77b4" lw 2
+set style line 3 lc rgb "#ff7f0e" lw 2
+set style line 4 lc rgb "#9467bd" lw 2
+set style line 5 lc rgb "#d62728" lw 2
+set style line 6 lc rgb "#2ca02c" lw 3
+set style line 7 lc rgb "#17becf" lw 3
+array name[7] = ["before the request", "step 1: turn to the target point", "step 2: reverse to the axis", \
+                 "step 3: turn to the station", "step 4: pose alignment", "docked: stop and wait", "final push"]
+# Steps that change on the spot share a point: odd phases labelled above, even ones below,
+# the start to the left.
+plot for [k=0:6] csv using 2:(column(9) == k ? column(3) : NaN) every ::1 with lines ls (k + 1) title name[k + 1], \
+     csv using 2:3:(0.08 * cos(column(4))):(0.08 * sin(column(4))) every 200::1 with vectors head size 0.02,20 lc rgb "#555555" notitle, \
+     events using 2:3 with points pt 6 ps 1.8 lw 2 lc rgb "black" title "step changes", \
+     events using 2:(int(column(4)) % 2 ? column(3) : NaN):5 with labels offset 0,1.3 font "Sans,9" notitle, \
+     events using 2:(int(column(4)) % 2 || column(4) == 0 ? NaN : column(3)):5 with labels offset 0,-1.3 font "Sans,9" notitle, \
+     events using 2:(column(4) == 0 ? column(3) : NaN):5 with labels right offset -1.5,0 font "Sans,9" notitle
+
+unset object 1
+unset object 2
+unset label 1
+unset label 2
+unset label 3
+unset arrow 1
+set autoscale xy
+set size 1,0.36
+set origin 0,0
+set title "errors over time"
+set xlabel "time (s)"
+set ylabel "lateral y (m)"
+set y2label "heading (rad)"
+set ytics nomirror
+set y2tics
+set key inside right top
+plot csv using 1:3 every ::1 with lines lw 2 lc rgb "#1f77b4" title "lateral y", \
+     csv using 1:4 every ::1 axes x1y2 with lines lw 2 lc rgb "#d62728" title "heading"
+unset multiplot
