@@ -44,14 +44,14 @@ Endpoint::Endpoint(const std::string& topic_name, const TypeSupport& type_suppor
     : context_(current_context()), topic_name_(topic_name), type_support_(type_support) {
   const std::string dds_name = "rt" + topic_name;
   const auto* descriptor = static_cast<const dds_topic_descriptor_t*>(type_support.descriptor);
-  dds_qos_t* q = make_qos(qos);
-  topic_ = dds_create_topic(context_->participant, descriptor, dds_name.c_str(), q, nullptr);
+  // Endpoint QoS only: topics of one name in a participant must agree on theirs.
+  topic_ = dds_create_topic(context_->participant, descriptor, dds_name.c_str(), nullptr, nullptr);
   if (topic_ < 0) {
     const dds_return_t ret = topic_;
-    dds_delete_qos(q);
     throw std::runtime_error("cannot create DDS topic '" + dds_name + "' of type " +
                              descriptor->m_typename + ": " + dds_error(ret));
   }
+  dds_qos_t* q = make_qos(qos);
   entity_ = writer ? dds_create_writer(context_->participant, topic_, q, nullptr)
                    : dds_create_reader(context_->participant, topic_, q, nullptr);
   dds_delete_qos(q);
