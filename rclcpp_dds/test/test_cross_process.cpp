@@ -1,1 +1,327 @@
+// Two processes over DDS on loopback: the test and test_peer. Each test has
+// a ROS_DOMAIN_ID of its own so that tests running in parallel stay apart.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "message_samples.hpp"
+#include "rclcpp/rclcpp.hpp"
+#include "test_support/child_process.hpp"
+
+namespace {
+
+using std::chrono::milliseconds;
+using test_support::ChildProcess;
+using test_support::wait_until;
+using Clock = std::chrono::steady_clock;
+
+constexpr milliseconds kStartup{10000};
+
+ChildProcess::Options on_domain(const std::string& domain_id) {
+  ChildProcess::Options options;
+  options.set_env = {"ROS_DOMAIN_ID=" + domain_id};
+  return options;
+}
+
+void init_on_domain(const char* domain_id) {
+  setenv("ROS_DOMAIN_ID", domain_id, 1);
+  const char* argv[] = {"test_cross_process"};
+  rclcpp::init(1, argv);
+}
+
+class CrossProcess : public testing::Test {
+ protected:
+  void TearDown() override { rclcpp::shutdown(); }
+};
+
+// Sends a message to the peer's echo and waits for it to come back.
+template <class M>
+std::shared_ptr<M> echo(const rclcpp::Node::SharedPtr& node, const std::string& name,
+                        const M& message) {
+  std::shared_ptr<M> back;
+  auto sub = node->template create_subscription<M>("pong/" + name, 10,
+                                                   [&](std::shared_ptr<M> m) { back = m; });
+  auto pub = node->template create_publisher<M>("ping/" + name, 10);
+  const bool matched = wait_until(
+      [&] { return pub->get_subscription_count() > 0 && sub->get_publisher_count() > 0; },
+      kStartup);
+  EXPECT_TRUE(matched) << name;
+  if (!matched) {
+    return nullptr;
+  }
+  pub->publish(message);
+  wait_until(
+      [&] {
+        rclcpp::spin_some(node);
+        return back != nullptr;
+      },
+      kStartup);
+  return back;
+}
+
+TEST_F(CrossProcess, EveryMessageTypeCrossesIntact) {
+  ChildProcess peer({TEST_PEER, "echo"}, on_domain("20"));
+  ASSERT_TRUE(peer.wait_for_line_containing("ready", kStartup)) << peer.stderr_text();
+  init_on_domain("20");
+  auto node = std::make_shared<rclcpp::Node>("sender");
+  const auto s = message_samples::make();
+  auto expect_echo = [&](const auto& message, const std::string& name) {
+    auto back = echo(node, name, message);
+    ASSERT_NE(back, nullptr) << name;
+    EXPECT_EQ(*back, message) << name;
+  };
+  expect_echo(s.time, "time");
+  expect_echo(s.header, "header");
+  expect_echo(s.point, "point");
+  expect_echo(s.quaternion, "quaternion");
+  expect_echo(s.pose, "pose");
+  expect_echo(s.pose_stamped, "pose_stamped");
+  expect_echo(s.vector3, "vector3");
+  expect_echo(s.twist, "twist");
+  expect_echo(s.pose_with_covariance, "pose_with_covariance");
+  expect_echo(s.twist_with_covariance, "twist_with_covariance");
+  expect_echo(s.odometry, "odometry");
+  expect_echo(s.align, "align");
+}
+
+size_t count_received(const ChildProcess& peer) {
+  const auto lines = peer.stdout_lines();
+  return std::count_if(lines.begin(), lines.end(),
+                       [](const std::string& l) { return l.rfind("received", 0) == 0; });
+}
+
+TEST_F(CrossProcess, AnotherDomainReceivesNothing) {
+  ChildProcess same({TEST_PEER, "listen", "/chatter"}, on_domain("21"));
+  ChildProcess other({TEST_PEER, "listen", "/chatter"}, on_domain("22"));
+  ASSERT_TRUE(same.wait_for_line_containing("ready", kStartup));
+  ASSERT_TRUE(other.wait_for_line_containing("ready", kStartup));
+  init_on_domain("21");
+  auto node = std::make_shared<rclcpp::Node>("talker");
+  auto pub = node->create_publisher<geometry_msgs::msg::Twist>("/chatter", 10);
+  geometry_msgs::msg::Twist msg;
+  // Until the peer on our domain has heard plenty, well past discovery.
+  const bool heard = wait_until(
+      [&] {
+        msg.linear.x += 1.0;
+        pub->publish(msg);
+        return count_received(same) >= 20;
+      },
+      milliseconds(20000));
+  ASSERT_TRUE(heard) << same.stdout_text();
+  EXPECT_EQ(pub->get_subscription_count(), 1u);
+  EXPECT_EQ(count_received(other), 0u) << other.stdout_text();
+}
+
+TEST_F(CrossProcess, RemapMovesThePublication) {
+  ChildProcess peer(
+      {TEST_PEER, "talk", "/cmd_vel", "--ros-args", "-r", "/cmd_vel:=/robot1/cmd_vel"},
+      on_domain("23"));
+  ASSERT_TRUE(peer.wait_for_line_containing("ready /robot1/cmd_vel", kStartup))
+      << peer.stdout_text() << peer.stderr_text();
+  init_on_domain("23");
+  auto node = std::make_shared<rclcpp::Node>("watcher");
+  int moved = 0;
+  int original = 0;
+  auto moved_sub = node->create_subscription<geometry_msgs::msg::Twist>(
+      "/robot1/cmd_vel", 10, [&](geometry_msgs::msg::Twist::SharedPtr) { ++moved; });
+  auto original_sub = node->create_subscription<geometry_msgs::msg::Twist>(
+      "/cmd_vel", 10, [&](geometry_msgs::msg::Twist::SharedPtr) { ++original; });
+  ASSERT_TRUE(wait_until(
+      [&] {
+        rclcpp::spin_some(node);
+        return moved >= 5;
+      },
+      milliseconds(20000)));
+  EXPECT_EQ(original, 0);
+  EXPECT_EQ(original_sub->get_publisher_count(), 0u);
+}
+
+class SignalToPeer : public testing::TestWithParam<std::pair<int, const char*>> {};
+
+// A 5 s period: only a wake-up by the signal ends the loop within a second.
+TEST_P(SignalToPeer, EndsRateLoopAtOnceWithStatusZero) {
+  ChildProcess peer({TEST_PEER, "rate", "0.2"}, on_domain(GetParam().second));
+  ASSERT_TRUE(peer.wait_for_line_containing("tick", kStartup)) << peer.stderr_text();
+  const auto sent = Clock::now();
+  peer.send_signal(GetParam().first);
+  const auto status = peer.wait_exit(milliseconds(5000));
+  const auto took = Clock::now() - sent;
+  ASSERT_TRUE(status.has_value());
+  EXPECT_EQ(*status, 0) << peer.stderr_text();
+  EXPECT_LT(took, milliseconds(1000));
+  EXPECT_TRUE(peer.wait_for_line_containing("stopped", milliseconds(1000)));
+}
+
+INSTANTIATE_TEST_SUITE_P(SigTermAndSigInt, SignalToPeer,
+                         testing::Values(std::make_pair(SIGTERM, "24"),
+                                         std::make_pair(SIGINT, "25")),
+                         [](const auto& info) {
+                           return info.param.first == SIGINT ? std::string("SIGINT")
+                                                             : std::string("SIGTERM");
+                         });
+
+// --- Loopback check -------------------------------------------------------
+//
+// How: the peer runs with no CYCLONEDDS_URI, so on the built-in profile.
+// 1. Its sockets: the inodes behind /proc/<pid>/fd/* are looked up in
+//    /proc/<pid>/net/{udp,udp6,tcp,tcp6,raw,raw6}. Cyclone binds its
+//    transmit socket to the address of the interface it chose, so one socket
+//    must be bound to 127.0.0.1 and none to any other specific address; the
+//    rest may listen on the wildcard address; none may be connected to, or
+//    be TCP/raw, anything off loopback.
+// 2. Multicast: /proc/net/igmp and /proc/net/igmp6 list the groups joined per
+//    interface; no membership on any interface but lo may appear while the
+//    peer runs (Cyclone's default would join 239.255.0.1 there).
+
+struct Socket {
+  std::string table;
+  std::string local;  // hex address as the kernel prints it
+  std::string remote;
+};
+
+std::set<std::string> socket_inodes(pid_t pid) {
+  std::set<std::string> inodes;
+  for (const auto& entry :
+       std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
+    std::error_code ec;
+    const auto target = std::filesystem::read_symlink(entry.path(), ec).string();
+    if (!ec && target.rfind("socket:[", 0) == 0) {
+      inodes.insert(target.substr(8, target.size() - 9));
+    }
+  }
+  return inodes;
+}
+
+std::vector<Socket> inet_sockets(pid_t pid, const std::set<std::string>& inodes) {
+  std::vector<Socket> sockets;
+  for (const char* table : {"udp", "udp6", "tcp", "tcp6", "raw", "raw6"}) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/net/" + table);
+    std::string line;
+    std::getline(in, line);  // header
+    while (std::getline(in, line)) {
+      std::istringstream fields(line);
+      std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+      fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >>
+          timeout >> inode;
+      if (inodes.count(inode)) {
+        sockets.push_back(
+            {table, local.substr(0, local.find(':')), remote.substr(0, remote.find(':'))});
+      }
+    }
+  }
+  return sockets;
+}
+
+bool is_wildcard(const std::string& hex) { return hex.find_first_not_of('0') == std::string::npos; }
+
+// 127.0.0.0/8 (first byte last in the kernel's little-endian hex) or ::1,
+// also as the v4-mapped ::ffff:127.x.
+bool is_loopback(const std::string& hex) {
+  if (hex.size() == 8) {
+    return hex.substr(6, 2) == "7F";
+  }
+  return hex == "00000000000000000000000001000000" ||
+         (hex.substr(0, 24) == "0000000000000000FFFF0000" && hex.substr(30, 2) == "7F");
+}
+
+// (interface, group) -> users, for every interface but lo.
+std::map<std::string, int> multicast_memberships() {
+  std::map<std::string, int> groups;
+  std::ifstream igmp("/proc/net/igmp");
+  std::string line, device;
+  std::getline(igmp, line);
+  while (std::getline(igmp, line)) {
+    std::istringstream fields(line);
+    if (line[0] != '\t') {
+      std::string index;
+      fields >> index >> device;
+    } else {
+      std::string group;
+      int users = 0;
+      fields >> group >> users;
+      if (device != "lo") {
+        groups[device + " " + group] += users;
+      }
+    }
+  }
+  std::ifstream igmp6("/proc/net/igmp6");
+  while (std::getline(igmp6, line)) {
+    std::istringstream fields(line);
+    std::string index, group;
+    int users = 0;
+    fields >> index >> device >> group >> users;
+    if (device != "lo") {
+      groups[device + " " + group] += users;
+    }
+  }
+  return groups;
+}
+
+TEST_F(CrossProcess, BuiltInProfileKeepsToLoopback) {
+  const auto memberships_before = multicast_memberships();
+  ChildProcess::Options options = on_domain("26");
+  options.unset_env = {"CYCLONEDDS_URI"};
+  ChildProcess peer({TEST_PEER, "echo"}, options);
+  ASSERT_TRUE(peer.wait_for_line_containing("ready", kStartup)) << peer.stderr_text();
+  // Talk to it, so that discovery and data have both run.
+  init_on_domain("26");
+  auto node = std::make_shared<rclcpp::Node>("prober");
+  ASSERT_NE(echo(node, "align", message_samples::make().align), nullptr);
+
+  const auto sockets = inet_sockets(peer.pid(), socket_inodes(peer.pid()));
+  ASSERT_FALSE(sockets.empty());
+  int bound_to_loopback = 0;
+  for (const auto& s : sockets) {
+    EXPECT_TRUE(s.table == "udp" || s.table == "udp6") << s.table;
+    EXPECT_TRUE(is_wildcard(s.local) || is_loopback(s.local)) << s.table << " " << s.local;
+    EXPECT_TRUE(is_wildcard(s.remote) || is_loopback(s.remote)) << s.table << " " << s.remote;
+    bound_to_loopback += is_loopback(s.local) ? 1 : 0;
+  }
+  EXPECT_GE(bound_to_loopback, 1);
+
+  for (const auto& [group, users] : multicast_memberships()) {
+    const auto before = memberships_before.find(group);
+    EXPECT_LE(users, before == memberships_before.end() ? 0 : before->second)
+        << "new multicast membership " << group;
+  }
+}
+
+TEST_F(CrossProcess, UsersProfileIsUsedUnchanged) {
+  char dir_template[] = "/tmp/rclcpp_dds_profile_XXXXXX";
+  ASSERT_NE(mkdtemp(dir_template), nullptr);
+  const std::string trace = std::string(dir_template) + "/trace.log";
+  ChildProcess::Options options = on_domain("27");
+  // Loopback like the built-in one, plus a trace file that only this profile asks for.
+  options.set_env.push_back(
+      "CYCLONEDDS_URI=<CycloneDDS><Domain><General><Interfaces><NetworkInterface "
+      "address=\"127.0.0.1\"/></Interfaces><AllowMulticast>false</AllowMulticast></General>"
+      "<Discovery><ParticipantIndex>auto</ParticipantIndex><Peers><Peer address=\"127.0.0.1\"/>"
+      "</Peers></Discovery><Tracing><Category>config</Category><OutputFile>" +
+      trace + "</OutputFile></Tracing></Domain></CycloneDDS>");
+  {
+    ChildProcess peer({TEST_PEER, "listen", "/chatter"}, options);
+    ASSERT_TRUE(peer.wait_for_line_containing("ready", kStartup)) << peer.stderr_text();
+    peer.send_signal(SIGTERM);
+    EXPECT_EQ(peer.wait_exit(milliseconds(5000)), 0);
+  }
+  std::ifstream in(trace);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_NE(text.str().find("127.0.0.1"), std::string::npos) << text.str().substr(0, 500);
+  std::filesystem::remove_all(dir_template);
+}
+
+}  // namespace
