@@ -133,6 +133,7 @@ TEST(ParameterTyping, QuotedAndOtherTextAreStrings) {
   EXPECT_EQ(param("\"true\""), ParameterValue("true"));
   EXPECT_EQ(param("''"), ParameterValue(""));
   EXPECT_EQ(param("!!str 4.0"), ParameterValue("4.0"));
+  EXPECT_EQ(param("!!float 4"), ParameterValue(4));
   EXPECT_EQ(param("4.0m"), ParameterValue("4.0m"));
   EXPECT_EQ(param("hello world"), ParameterValue("hello world"));
   EXPECT_EQ(param("a:=b"), ParameterValue("a:=b"));
@@ -176,6 +177,8 @@ TEST(ParseArguments, MalformedRemapRules) {
             std::string::npos);
   EXPECT_NE(error_of({"--ros-args", "-r", "/a/*:=/b"}).find("Wildcard '*'"), std::string::npos);
   EXPECT_NE(error_of({"--ros-args", "-r", "a:=b c"}).find("invalid replacement name"),
+            std::string::npos);
+  EXPECT_NE(error_of({"--ros-args", "-r", "a:=/9b"}).find("invalid replacement name"),
             std::string::npos);
   EXPECT_NE(error_of({"--ros-args", "-r", "a:="}).find("empty replacement"), std::string::npos);
   EXPECT_NE(error_of({"--ros-args", "-r", "bad-node:a:=b"}).find("invalid node name"),
@@ -231,7 +234,7 @@ TEST(ResolveTopic, RejectsInvalidNames) {
   for (const char* name : {"", "1abc", "a//b", "a b", "foo/", "~foo", "a/~", "{bad", "a/2b"}) {
     EXPECT_THROW(rclcpp_dds::resolve_topic(none, name, "n", "/"), InvalidTopicNameError) << name;
   }
-  const auto args = parse({"--ros-args", "-r", "a:=/9b"});
+  const auto args = parse({"--ros-args", "-r", "a:=/" + std::string(250, 'x')});
   EXPECT_THROW(rclcpp_dds::resolve_topic(args, "a", "n", "/"), InvalidTopicNameError);
   try {
     rclcpp_dds::resolve_topic(none, "a b", "n", "/");
