@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "rclcpp/parameter_value.hpp"
+#include "rclcpp/parameter_value.hpp"  // rclcpp::ParameterTypeException
 
 namespace rclcpp {
 namespace exceptions {
@@ -66,11 +66,6 @@ class InvalidParametersException : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-class InvalidParameterValueException : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 class InvalidParameterTypeException : public std::runtime_error {
  public:
   InvalidParameterTypeException(const std::string& name, const std::string& message)
@@ -85,12 +80,6 @@ class ParameterAlreadyDeclaredException : public std::runtime_error {
 class ParameterNotDeclaredException : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
-};
-
-class ParameterUninitializedException : public std::runtime_error {
- public:
-  explicit ParameterUninitializedException(const std::string& name)
-      : std::runtime_error("parameter '" + name + "' is not initialized") {}
 };
 
 }  // namespace exceptions
