@@ -182,16 +182,22 @@ TEST_F(ParamsFile, NodeKeysInRosLayout) {
       "      name: \"4\"\n"
       "/**/other:\n"
       "  ros__parameters:\n"
-      "    gains: [1.0, 2.0]\n";
+      "    gains: [1.0, 2.0]\n"
+      "/*:\n"
+      "  ros__parameters:\n"
+      "    root_only: 1\n";
   const auto root = overrides(content, "/align_controller");
   EXPECT_EQ(root.at("trigger_mode"), ParameterValue(4.0));
   EXPECT_EQ(root.at("pid.kp"), ParameterValue(1.5));
   EXPECT_EQ(root.at("pid.limits.upper"), ParameterValue(0.1));
   EXPECT_EQ(root.at("use_sim_time"), ParameterValue(false));
   EXPECT_EQ(root.count("name"), 0u);
+  EXPECT_EQ(root.at("root_only"), ParameterValue(1));
   const auto namespaced = overrides(content, "/robot1/align_controller");
   EXPECT_EQ(namespaced.at("name"), ParameterValue("4"));
   EXPECT_EQ(namespaced.count("trigger_mode"), 0u);
+  EXPECT_EQ(namespaced.count("root_only"), 0u);
+  EXPECT_EQ(namespaced.at("use_sim_time"), ParameterValue(false));
   EXPECT_EQ(overrides(content, "/a/b/other").at("gains"),
             ParameterValue(std::vector<double>{1.0, 2.0}));
 }
