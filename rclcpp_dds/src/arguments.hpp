@@ -12,14 +12,17 @@ namespace rclcpp_dds {
 
 // `[node:]from:=to`; the names are kept as written and resolved when a topic is matched.
 struct RemapRule {
-  std::string node;  // empty: every node
+  // Empty: every node. Topic rules compare it with the node's name after `__node:=`, name and
+  // namespace rules with the name the node was created with.
+  std::string node;
   std::string from;
   std::string to;
 };
 
 struct ParameterOverride {
-  // The key the value was given under: "/**" for every node, else a node name, a fully
-  // qualified name, or a pattern with "*" (one name segment) and "**" (any number of them).
+  // The key the value was given under, with a leading '/': "/**" for every node, else a fully
+  // qualified name ("/name" for a bare node name) or a pattern with "*" (one name segment) and
+  // "**" (any number of them).
   std::string node;
   std::string name;
   rclcpp::ParameterValue value;
