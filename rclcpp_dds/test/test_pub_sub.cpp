@@ -242,19 +242,17 @@ TEST_F(PubSub, EndpointsAdvertiseRos2NamesAndQos) {
     return seen;
   };
 
-  const Seen writer = find(DDS_BUILTIN_TOPIC_DCPSPUBLICATION, "rt/cmd_vel");
-  EXPECT_EQ(writer.type_name, "geometry_msgs::msg::dds_::Twist_");
-  EXPECT_EQ(writer.reliability, DDS_RELIABILITY_RELIABLE);
-  EXPECT_EQ(writer.durability, DDS_DURABILITY_VOLATILE);
-  EXPECT_EQ(writer.representations,
-            std::vector<dds_data_representation_id_t>{DDS_DATA_REPRESENTATION_XCDR1});
-
-  const Seen reader = find(DDS_BUILTIN_TOPIC_DCPSSUBSCRIPTION, "rt/docking_pose");
-  EXPECT_EQ(reader.type_name, "geometry_msgs::msg::dds_::PoseStamped_");
-  EXPECT_EQ(reader.reliability, DDS_RELIABILITY_RELIABLE);
-  EXPECT_EQ(reader.durability, DDS_DURABILITY_VOLATILE);
-  EXPECT_EQ(reader.representations,
-            std::vector<dds_data_representation_id_t>{DDS_DATA_REPRESENTATION_XCDR1});
+  auto expect_ros2 = [](const Seen& seen, const std::string& type_name) {
+    EXPECT_EQ(seen.type_name, type_name);
+    EXPECT_EQ(seen.reliability, DDS_RELIABILITY_RELIABLE);
+    EXPECT_EQ(seen.durability, DDS_DURABILITY_VOLATILE);
+    EXPECT_EQ(seen.representations,
+              std::vector<dds_data_representation_id_t>{DDS_DATA_REPRESENTATION_XCDR1});
+  };
+  expect_ros2(find(DDS_BUILTIN_TOPIC_DCPSPUBLICATION, "rt/cmd_vel"),
+              "geometry_msgs::msg::dds_::Twist_");
+  expect_ros2(find(DDS_BUILTIN_TOPIC_DCPSSUBSCRIPTION, "rt/docking_pose"),
+              "geometry_msgs::msg::dds_::PoseStamped_");
   dds_delete(observer);
 }
 
