@@ -149,6 +149,21 @@ TEST_F(CrossProcess, RemapMovesThePublication) {
   EXPECT_EQ(original_sub->get_publisher_count(), 0u);
 }
 
+TEST_F(CrossProcess, DepthOneSubscriberGetsOnlyTheNewestOfTen) {
+  init_on_domain("28");
+  auto node = std::make_shared<rclcpp::Node>("slow_reader");
+  std::vector<int32_t> received;
+  auto sub = node->create_subscription<quorvane_protocol::msg::Align>(
+      "/align_request", rclcpp::QoS(rclcpp::KeepLast(1)),
+      [&](quorvane_protocol::msg::Align::SharedPtr msg) { received.push_back(msg->success); });
+  ChildProcess peer({TEST_PEER, "burst", "/align_request"}, on_domain("28"));
+  // Not spinning meanwhile; the peer's exit means all ten were acknowledged.
+  ASSERT_EQ(peer.wait_exit(milliseconds(20000)), 0) << peer.stderr_text();
+  rclcpp::spin_some(node);
+  rclcpp::spin_some(node);
+  EXPECT_EQ(received, std::vector<int32_t>{10});
+}
+
 class SignalToPeer : public testing::TestWithParam<std::pair<int, const char*>> {};
 
 // A 5 s period: only a wake-up by the signal ends the loop within a second.

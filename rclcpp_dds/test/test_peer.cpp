@@ -2,6 +2,8 @@
 //   echo            republishes every message type from ping/<type> to pong/<type>
 //   listen TOPIC    prints "received <linear.x>" for each Twist on TOPIC
 //   talk TOPIC      publishes Twists with linear.x = 1, 2, ... every 50 ms
+//   burst TOPIC     once a subscriber matched, publishes Aligns with success
+//                   1 to 10 at once and exits
 //   rate HZ         runs a Rate loop, printing "tick" per period
 // Each mode prints "ready" once set up and ends on SIGINT/SIGTERM (or after a
 // minute, so a lost test never leaves it behind) with "stopped".
@@ -92,6 +94,18 @@ int run(const std::string& mode, const std::string& arg) {
       pub->publish(msg);
       rclcpp::sleep_for(std::chrono::milliseconds(50));
     }
+  } else if (mode == "burst") {
+    auto pub = node->create_publisher<quorvane_protocol::msg::Align>(arg, 10);
+    std::cout << "ready " << pub->get_topic_name() << std::endl;
+    const auto end = Clock::now() + kLifetime;
+    while (pub->get_subscription_count() == 0 && rclcpp::ok() && Clock::now() < end) {
+      rclcpp::sleep_for(std::chrono::milliseconds(5));
+    }
+    quorvane_protocol::msg::Align msg;
+    for (msg.success = 1; msg.success <= 10; ++msg.success) {
+      pub->publish(msg);
+    }
+    // Shutting down lets the writer linger until the subscriber acknowledged all.
   } else if (mode == "rate") {
     rclcpp::Rate rate(std::atof(arg.c_str()));
     std::cout << "ready" << std::endl;

@@ -40,28 +40,6 @@ class PubSub : public testing::Test {
   }
 };
 
-TEST_F(PubSub, DepthOneKeepsOnlyTheNewest) {
-  init("15");
-  auto node = std::make_shared<rclcpp::Node>("keep_last");
-  std::vector<int32_t> received;
-  auto sub = node->create_subscription<Align>(
-      "/align_request", rclcpp::QoS(rclcpp::KeepLast(1)),
-      [&](Align::SharedPtr msg) { received.push_back(msg->success); });
-  auto pub = node->create_publisher<Align>("/align_request", 10);
-  ASSERT_TRUE(wait_until([&] { return pub->get_subscription_count() == 1; }, milliseconds(5000)));
-  for (int i = 1; i <= 10; ++i) {
-    pub->publish(align(i));
-  }
-  ASSERT_TRUE(wait_until(
-      [&] {
-        rclcpp::spin_some(node);
-        return !received.empty();
-      },
-      milliseconds(5000)));
-  rclcpp::spin_some(node);
-  EXPECT_EQ(received, std::vector<int32_t>{10});
-}
-
 TEST_F(PubSub, SpinSomeDeliversOneMessagePerSubscriptionInCreationOrder) {
   init("15");
   auto node = std::make_shared<rclcpp::Node>("order");
