@@ -1,0 +1,185 @@
+#include "docking_peer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+#include <stdexcept>
+#include <thread>
+
+DockingPeer::DockingPeer(int domain_id) : domain_id_(domain_id) {
+  setenv("ROS_DOMAIN_ID", std::to_string(domain_id).c_str(), 1);
+  const char* argv[] = {"docking_peer"};
+  rclcpp::init(1, argv);
+  peer_ = std::make_shared<rclcpp::Node>("docking_peer");
+  pose_pub_ = peer_->create_publisher<geometry_msgs::msg::PoseStamped>("/docking_pose", 10);
+  odom_pub_ = peer_->create_publisher<nav_msgs::msg::Odometry>("/diff_bot/odom", 10);
+  request_pub_ = peer_->create_publisher<Align>("/align_request", 10);
+  // Deep enough that no command of a whole docking is lost between spins.
+  cmd_sub_ = peer_->create_subscription<Twist>(
+      "/cmd_vel", 2000, [this](std::shared_ptr<Twist> msg) { cmds.push_back(*msg); });
+  result_sub_ = peer_->create_subscription<Align>(
+      "/align_result", 100, [this](std::shared_ptr<Align> msg) { results.push_back(*msg); });
+}
+
+DockingPeer::~DockingPeer() {
+  // The node's own account is the first thing to read when a test fails.
+  if (node_ && ::testing::Test::HasFailure()) {
+    std::cerr << "--- align_controller stdout\n"
+              << node_->stdout_text() << "--- align_controller stderr\n"
+              << node_->stderr_text() << "---\n";
+  }
+  node_.reset();
+  rclcpp::shutdown();
+}
+
+test_support::ChildProcess& DockingPeer::start_node(const std::vector<std::string>& args) {
+  std::vector<std::string> argv{ALIGN_CONTROLLER_EXE};
+  argv.insert(argv.end(), args.begin(), args.end());
+  test_support::ChildProcess::Options options;
+  options.set_env = {"ROS_DOMAIN_ID=" + std::to_string(domain_id_), "SPDLOG_STDOUT=true",
+                     "SPDLOG_SYSTEMD=false", "SPDLOG_LEVEL=info"};
+  node_ = std::make_unique<test_support::ChildProcess>(argv, options);
+  // Volatile topics drop what is published before matching.
+  const bool matched = spin_until(
+      [this] {
+        return pose_pub_->get_subscription_count() > 0 && odom_pub_->get_subscription_count() > 0 &&
+               request_pub_->get_subscription_count() > 0 && cmd_sub_->get_publisher_count() > 0 &&
+               result_sub_->get_publisher_count() > 0;
+      },
+      20s);
+  if (!matched) throw std::runtime_error("node topics not matched: " + node_->stderr_text());
+  return *node_;
+}
+
+bool DockingPeer::spin_until(const std::function<bool()>& cond, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (true) {
+    // spin_some hands over one message per subscription: drain the bursts.
+    for (int i = 0; i < 50; ++i) rclcpp::spin_some(peer_);
+    if (cond()) return true;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(2ms);
+  }
+}
+
+void DockingPeer::spin_for(std::chrono::milliseconds duration) {
+  spin_until([] { return false; }, duration);
+}
+
+std::optional<size_t> DockingPeer::wait_line_where(
+    const std::function<bool(const std::string&)>& pred, size_t from,
+    std::chrono::milliseconds timeout) {
+  std::optional<size_t> found;
+  spin_until(
+      [&] {
+        const auto all = node_->stdout_lines();
+        for (size_t i = from; i < all.size(); ++i) {
+          if (pred(all[i])) {
+            found = i;
+            return true;
+          }
+        }
+        return false;
+      },
+      timeout);
+  return found;
+}
+
+std::optional<size_t> DockingPeer::wait_line(const std::string& text, size_t from,
+                                             std::chrono::milliseconds timeout) {
+  return wait_line_where(
+      [&](const std::string& line) { return line.find(text) != std::string::npos; }, from, timeout);
+}
+
+std::optional<size_t> DockingPeer::wait_pose(const std::array<double, 3>& expected, size_t from,
+                                             std::chrono::milliseconds timeout) {
+  return wait_line_where(
+      [&](const std::string& line) {
+        const auto pose = parse_pose_line(line);
+        return pose && std::abs((*pose)[0] - expected[0]) < 1e-9 &&
+               std::abs((*pose)[1] - expected[1]) < 1e-9 &&
+               std::abs((*pose)[2] - expected[2]) < 1e-9;
+      },
+      from, timeout);
+}
+
+bool DockingPeer::wait_cycles(size_t count, std::chrono::milliseconds timeout) {
+  const size_t from = node_->stdout_lines().size();
+  const std::string tag = "viehcle_pose_in_station_frame:";
+  return spin_until([&] { return count_lines(tag, from) >= count; }, timeout);
+}
+
+size_t DockingPeer::count_lines(const std::string& text, size_t from) const {
+  const auto all = node_->stdout_lines();
+  size_t n = 0;
+  for (size_t i = from; i < all.size(); ++i) n += all[i].find(text) != std::string::npos;
+  return n;
+}
+
+void DockingPeer::request(int enable, int action, int success) {
+  Align msg;
+  msg.enable = enable;
+  msg.action = action;
+  msg.success = success;
+  request_pub_->publish(msg);
+}
+
+void DockingPeer::robot_in_station(double x, double y, double heading) {
+  // The station in the robot's frame is the inverse of the robot in the
+  // station's frame: angle -heading, translation -R(-heading) (x, y).
+  const double theta = -heading;
+  const double c = std::cos(theta);
+  const double s = std::sin(theta);
+  docking_pose(-(c * x - s * y), -(s * x + c * y), theta);
+}
+
+void DockingPeer::docking_pose(double x, double y, double theta) {
+  geometry_msgs::msg::PoseStamped msg;
+  msg.pose.position.x = x;
+  msg.pose.position.y = y;
+  msg.pose.position.z = theta;
+  pose_pub_->publish(msg);
+}
+
+void DockingPeer::odom(double x, double y, double z, double w) {
+  nav_msgs::msg::Odometry msg;
+  msg.pose.pose.position.x = x;
+  msg.pose.pose.position.y = y;
+  msg.pose.pose.orientation.z = z;
+  msg.pose.pose.orientation.w = w;
+  odom_pub_->publish(msg);
+}
+
+std::optional<std::array<double, 3>> parse_pose_line(const std::string& line) {
+  const std::string tag = "viehcle_pose_in_station_frame:*";
+  const size_t at = line.find(tag);
+  if (at == std::string::npos) return std::nullopt;
+  std::array<double, 3> pose{};
+  const char* p = line.c_str() + at + tag.size();
+  for (double& v : pose) {
+    char* end = nullptr;
+    v = std::strtod(p, &end);
+    if (end == p) return std::nullopt;
+    p = end;
+    while (*p == ',' || *p == ' ') ++p;
+  }
+  return pose;
+}
+
+std::optional<double> parse_value(const std::string& line, const std::string& label) {
+  const std::string key = label + ": ";
+  const size_t at = line.find(key);
+  if (at == std::string::npos) return std::nullopt;
+  const char* p = line.c_str() + at + key.size();
+  char* end = nullptr;
+  const double v = std::strtod(p, &end);
+  if (end == p) return std::nullopt;
+  return v;
+}
+
+bool is_zero(const Twist& t) {
+  return t.linear.x == 0 && t.linear.y == 0 && t.linear.z == 0 && t.angular.x == 0 &&
+         t.angular.y == 0 && t.angular.z == 0;
+}

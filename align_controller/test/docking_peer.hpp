@@ -1,0 +1,83 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "geometry_msgs/msg/pose_stamped.hpp"
+#include "geometry_msgs/msg/twist.hpp"
+#include "nav_msgs/msg/odometry.hpp"
+#include "quorvane_protocol/msg/align.hpp"
+#include "rclcpp/rclcpp.hpp"
+#include "test_support/child_process.hpp"
+
+using namespace std::chrono_literals;
+using geometry_msgs::msg::Twist;
+using quorvane_protocol::msg::Align;
+
+// The other side of the docking node in a test: perception, odometry and the
+// supervisor in one, recording what the node commands and reports. Everything
+// runs on the test's thread; callbacks run only inside spin_until().
+class DockingPeer {
+ public:
+  // Joins DDS domain domain_id for this process.
+  explicit DockingPeer(int domain_id);
+  ~DockingPeer();
+
+  // Runs the align_controller executable on the same domain, logging to
+  // standard output at info level, and waits until all five topics match.
+  test_support::ChildProcess& start_node(const std::vector<std::string>& args = {});
+  test_support::ChildProcess& node() { return *node_; }
+
+  // Spins until cond holds; false on timeout.
+  bool spin_until(const std::function<bool()>& cond, std::chrono::milliseconds timeout);
+  // Spins for the whole duration: for checks that something does not happen.
+  void spin_for(std::chrono::milliseconds duration);
+  // Index of the first node stdout line at or after from that satisfies pred.
+  std::optional<size_t> wait_line_where(const std::function<bool(const std::string&)>& pred,
+                                        size_t from = 0, std::chrono::milliseconds timeout = 10s);
+  // Index of the first node stdout line at or after from that contains text.
+  std::optional<size_t> wait_line(const std::string& text, size_t from = 0,
+                                  std::chrono::milliseconds timeout = 10s);
+  // Index of the first active-cycle pose line at or after from that shows
+  // expected (each value within 1e-9).
+  std::optional<size_t> wait_pose(const std::array<double, 3>& expected, size_t from = 0,
+                                  std::chrono::milliseconds timeout = 10s);
+  // Waits for count more active cycles (pose lines) from now: whatever was
+  // published before the call has been handled by then.
+  bool wait_cycles(size_t count, std::chrono::milliseconds timeout = 10s);
+  std::vector<std::string> lines() const { return node_->stdout_lines(); }
+  size_t count_lines(const std::string& text, size_t from = 0) const;
+
+  void request(int enable, int action, int success);
+  // Publishes the station pose in the robot's frame that puts the robot at
+  // (x, y, heading) in the station's frame.
+  void robot_in_station(double x, double y, double heading);
+  void docking_pose(double x, double y, double theta);
+  void odom(double x, double y, double z, double w);
+
+  std::vector<Twist> cmds;
+  std::vector<Align> results;
+
+ private:
+  int domain_id_;
+  std::shared_ptr<rclcpp::Node> peer_;
+  rclcpp::Publisher<geometry_msgs::msg::PoseStamped>::SharedPtr pose_pub_;
+  rclcpp::Publisher<nav_msgs::msg::Odometry>::SharedPtr odom_pub_;
+  rclcpp::Publisher<Align>::SharedPtr request_pub_;
+  rclcpp::Subscription<Twist>::SharedPtr cmd_sub_;
+  rclcpp::Subscription<Align>::SharedPtr result_sub_;
+  std::unique_ptr<test_support::ChildProcess> node_;
+};
+
+// The three numbers of a "viehcle_pose_in_station_frame:*" line.
+std::optional<std::array<double, 3>> parse_pose_line(const std::string& line);
+// The number after "label: " in a log line.
+std::optional<double> parse_value(const std::string& line, const std::string& label);
+
+bool is_zero(const Twist& t);

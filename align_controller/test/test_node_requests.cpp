@@ -1,0 +1,159 @@
+// Requests on /align_request against the running node: what starts an
+// attempt, what the callbacks store, the retry check and input hygiene.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "docking_peer.hpp"
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+const std::array<double, 3> kRequestPose{10.0, 10.0, -2.0};
+
+TEST(NodeRequests, DockRequestRunsCycleInSameIterationAndCallbacksTransformPoses) {
+  DockingPeer peer(60);
+  peer.start_node();
+  peer.request(1, 0, 0);
+  const auto at = peer.wait_line("Align request callback: 1, 0, 0");
+  ASSERT_TRUE(at);
+  ASSERT_TRUE(peer.wait_line("first angle adjust doing", *at));
+  auto lines = peer.lines();
+  // The first log line of the process, then the active cycle of the same iteration.
+  EXPECT_EQ(*at, 0u);
+  EXPECT_EQ(lines[0], "  1 [INFO] Align request callback: 1, 0, 0");
+  EXPECT_EQ(lines[1], "  2 [INFO] viehcle_pose_in_station_frame:*10, 10, -2");
+  EXPECT_EQ(lines[2], "  3 [INFO] step 1 ***********");
+  ASSERT_TRUE(peer.spin_until([&] { return !peer.cmds.empty(); }, 5s));
+  EXPECT_EQ(peer.cmds[0].angular.z, 0.2);
+  EXPECT_EQ(peer.cmds[0].linear.x, 0.0);
+
+  // Each pose replaces the robot's station-frame pose that cycles log.
+  peer.docking_pose(1.0, 0.0, 0.0);
+  auto seen = peer.wait_pose({-1.0, 0.0, 0.0}, *at);
+  ASSERT_TRUE(seen);
+  peer.docking_pose(0.0, 1.0, M_PI / 2);
+  seen = peer.wait_pose({-1.0, 0.0, -M_PI / 2}, *seen);
+  ASSERT_TRUE(seen);
+  peer.docking_pose(2.0, 0.5, 0.3);
+  seen = peer.wait_pose({-(2.0 * std::cos(0.3) + 0.5 * std::sin(0.3)),
+                         2.0 * std::sin(0.3) - 0.5 * std::cos(0.3), -0.3},
+                        *seen);
+  ASSERT_TRUE(seen);
+
+  // A repeated request goes on with the attempt, and its 10.0 / 2.0 stand
+  // over the pose that came before it until the next pose.
+  peer.request(1, 0, 0);
+  const auto again = peer.wait_line("Align request callback: 1, 0, 0", *seen);
+  ASSERT_TRUE(again);
+  ASSERT_TRUE(peer.wait_line("first angle adjust doing", *again));
+  lines = peer.lines();
+  EXPECT_NE(lines[*again + 1].find("viehcle_pose_in_station_frame:*10, 10, -2"), std::string::npos);
+  peer.spin_for(500ms);
+  EXPECT_EQ(peer.count_lines("viehcle_pose_in_station_frame:*10, 10, -2", *again),
+            peer.count_lines("viehcle_pose_in_station_frame:", *again));
+  peer.docking_pose(1.0, 0.0, 0.0);
+  ASSERT_TRUE(peer.wait_pose({-1.0, 0.0, 0.0}, *again));
+  EXPECT_TRUE(peer.results.empty());
+}
+
+TEST(NodeRequests, OtherCombinationsStartAndPublishNothing) {
+  DockingPeer peer(61);
+  peer.start_node();
+  const int combos[][3] = {{1, 1, 0}, {2, 0, 0}, {1, 0, 1}, {0, 2, 0}, {1, 2, 1}, {-1, 0, 0}};
+  for (const auto& c : combos) {
+    peer.request(c[0], c[1], c[2]);
+    ASSERT_TRUE(peer.wait_line("Align request callback: " + std::to_string(c[0]) + ", " +
+                               std::to_string(c[1]) + ", " + std::to_string(c[2])));
+  }
+  peer.spin_for(1500ms);
+  EXPECT_EQ(peer.lines().size(), std::size(combos));
+  EXPECT_TRUE(peer.cmds.empty());
+  EXPECT_TRUE(peer.results.empty());
+}
+
+TEST(NodeRequests, RetryRefusedOnlyWhenPerceptionFreezes) {
+  DockingPeer peer(62);
+  peer.start_node();
+  // Perception keeps changing: the checks run every iteration and refuse nothing.
+  peer.request(1, 2, 0);
+  ASSERT_TRUE(peer.wait_line("Align request callback: 1, 2, 0"));
+  for (int k = 0; k < 20; ++k) {
+    peer.robot_in_station(2.0, 0.1 + 0.01 * k, 0.0);
+    peer.spin_for(100ms);
+  }
+  EXPECT_EQ(peer.count_lines("retry failed"), 0u);
+  EXPECT_TRUE(peer.results.empty());
+
+  // Perception stops: refused within three checks.
+  const auto refused = peer.wait_line("retry failed error code is 101100013", 0, 5s);
+  ASSERT_TRUE(refused);
+  EXPECT_NE(peer.lines()[*refused].find("[ERROR] retry failed"), std::string::npos);
+  ASSERT_TRUE(peer.spin_until([&] { return !peer.results.empty(); }, 5s));
+  EXPECT_EQ(peer.results[0], (Align{1, 1, 0}));
+  EXPECT_EQ(peer.cmds.size(), 5u);
+  for (const auto& cmd : peer.cmds) EXPECT_TRUE(is_zero(cmd));
+  EXPECT_EQ(peer.count_lines("Publish the zero cmd", *refused), 5u);
+
+  // A retry with no pose after it sees the request's own values three times.
+  peer.request(1, 2, 0);
+  const auto second = peer.wait_line("Align request callback: 1, 2, 0", *refused);
+  ASSERT_TRUE(second);
+  ASSERT_TRUE(peer.wait_line("retry failed error code is 101100013", *second, 5s));
+  ASSERT_TRUE(peer.spin_until([&] { return peer.results.size() == 2; }, 5s));
+  EXPECT_EQ(peer.results[1], (Align{1, 1, 0}));
+  // The refusal cleared the request: no further checks, no active cycle.
+  peer.spin_for(1s);
+  EXPECT_EQ(peer.count_lines("retry failed"), 2u);
+  EXPECT_EQ(peer.results.size(), 2u);
+  EXPECT_EQ(peer.count_lines("viehcle_pose_in_station_frame"), 0u);
+}
+
+TEST(NodeRequests, NonFiniteInputIsDroppedWholeWithOneWarningPerRun) {
+  DockingPeer peer(63);
+  peer.start_node();
+  peer.request(1, 0, 0);
+  auto at = peer.wait_pose(kRequestPose);
+  ASSERT_TRUE(at);
+
+  peer.docking_pose(kNaN, 0.5, 0.0);
+  const auto warned = peer.wait_line("[WARN] /docking_pose dropped, non-finite value: nan, 0.5, 0");
+  ASSERT_TRUE(warned);
+  peer.docking_pose(1.0, kInf, 0.0);
+  ASSERT_TRUE(peer.wait_cycles(2));
+  EXPECT_EQ(peer.count_lines("/docking_pose dropped"), 1u);
+  EXPECT_EQ(peer.count_lines("viehcle_pose_in_station_frame:*10, 10, -2"),
+            peer.count_lines("viehcle_pose_in_station_frame:"));
+
+  // A good pose ends the run; the next bad one warns again.
+  peer.robot_in_station(2.0, 0.3, 1.0);
+  at = peer.wait_pose({2.0, 0.3, 1.0}, *warned);
+  ASSERT_TRUE(at);
+  peer.docking_pose(0.0, 0.0, -kInf);
+  ASSERT_TRUE(peer.wait_line("/docking_pose dropped, non-finite value: 0, 0, -inf", *at));
+  ASSERT_TRUE(peer.wait_pose({2.0, 0.3, 1.0}, *at + 1));
+
+  peer.odom(0.0, 0.0, kNaN, 1.0);
+  const auto odom_warned =
+      peer.wait_line("[WARN] /diff_bot/odom dropped, non-finite value: 0, 0, nan, 1");
+  ASSERT_TRUE(odom_warned);
+  peer.odom(kInf, 0.0, 0.0, 1.0);
+  ASSERT_TRUE(peer.wait_cycles(2));
+  EXPECT_EQ(peer.count_lines("/diff_bot/odom dropped"), 1u);
+  peer.odom(1.0, 0.0, 0.0, 1.0);
+  ASSERT_TRUE(peer.wait_cycles(2));
+  peer.odom(1.0, 0.0, 0.0, kNaN);
+  ASSERT_TRUE(
+      peer.wait_line("/diff_bot/odom dropped, non-finite value: 1, 0, 0, nan", *odom_warned + 1));
+
+  ASSERT_FALSE(peer.cmds.empty());
+  for (const auto& c : peer.cmds) {
+    for (double v : {c.linear.x, c.linear.y, c.linear.z, c.angular.x, c.angular.y, c.angular.z}) {
+      EXPECT_TRUE(std::isfinite(v));
+    }
+  }
+}
+
+}  // namespace
