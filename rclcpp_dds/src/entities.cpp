@@ -39,8 +39,8 @@ dds_qos_t* make_qos(const rclcpp::QoS& qos) {
 
 }  // namespace
 
-Endpoint::Endpoint(const std::string& topic_name, const TypeSupport& type_support,
-                   const rclcpp::QoS& qos, bool writer)
+Endpoint::Endpoint(Kind kind, const std::string& topic_name, const TypeSupport& type_support,
+                   const rclcpp::QoS& qos)
     : context_(current_context()), topic_name_(topic_name), type_support_(type_support) {
   const std::string dds_name = "rt" + topic_name;
   const auto* descriptor = static_cast<const dds_topic_descriptor_t*>(type_support.descriptor);
@@ -52,6 +52,7 @@ Endpoint::Endpoint(const std::string& topic_name, const TypeSupport& type_suppor
                              descriptor->m_typename + ": " + dds_error(ret));
   }
   dds_qos_t* q = make_qos(qos);
+  const bool writer = kind == Kind::writer;
   entity_ = writer ? dds_create_writer(context_->participant, topic_, q, nullptr)
                    : dds_create_reader(context_->participant, topic_, q, nullptr);
   dds_delete_qos(q);
@@ -64,7 +65,7 @@ Endpoint::Endpoint(const std::string& topic_name, const TypeSupport& type_suppor
 }
 
 Endpoint::~Endpoint() {
-  // After shutdown the participant took these with it; the calls then fail harmlessly.
+  // Once shut down, deleting the participant took these with it.
   if (live()) {
     dds_delete(entity_);
     dds_delete(topic_);
@@ -77,7 +78,8 @@ namespace rclcpp {
 
 PublisherBase::PublisherBase(const std::string& topic_name,
                              const rclcpp_dds::TypeSupport& type_support, const QoS& qos)
-    : writer_(std::make_unique<rclcpp_dds::Writer>(topic_name, type_support, qos)) {}
+    : writer_(std::make_unique<rclcpp_dds::Endpoint>(rclcpp_dds::Endpoint::Kind::writer, topic_name,
+                                                     type_support, qos)) {}
 
 PublisherBase::~PublisherBase() = default;
 
@@ -114,7 +116,8 @@ void PublisherBase::publish_erased(const void* message) {
 
 SubscriptionBase::SubscriptionBase(const std::string& topic_name,
                                    const rclcpp_dds::TypeSupport& type_support, const QoS& qos)
-    : reader_(std::make_unique<rclcpp_dds::Reader>(topic_name, type_support, qos)) {}
+    : reader_(std::make_unique<rclcpp_dds::Endpoint>(rclcpp_dds::Endpoint::Kind::reader, topic_name,
+                                                     type_support, qos)) {}
 
 SubscriptionBase::~SubscriptionBase() = default;
 

@@ -16,8 +16,10 @@ namespace rclcpp_dds {
 // "rt" + ROS name, XCDR1, QoS from rclcpp::QoS.
 class Endpoint {
  public:
-  Endpoint(const std::string& topic_name, const TypeSupport& type_support, const rclcpp::QoS& qos,
-           bool writer);
+  enum class Kind { writer, reader };
+
+  Endpoint(Kind kind, const std::string& topic_name, const TypeSupport& type_support,
+           const rclcpp::QoS& qos);
   Endpoint(const Endpoint&) = delete;
   Endpoint& operator=(const Endpoint&) = delete;
   ~Endpoint();
@@ -34,18 +36,6 @@ class Endpoint {
   const TypeSupport& type_support_;
   dds_entity_t topic_ = 0;
   dds_entity_t entity_ = 0;
-};
-
-class Writer : public Endpoint {
- public:
-  Writer(const std::string& topic_name, const TypeSupport& type_support, const rclcpp::QoS& qos)
-      : Endpoint(topic_name, type_support, qos, true) {}
-};
-
-class Reader : public Endpoint {
- public:
-  Reader(const std::string& topic_name, const TypeSupport& type_support, const rclcpp::QoS& qos)
-      : Endpoint(topic_name, type_support, qos, false) {}
 };
 
 }  // namespace rclcpp_dds

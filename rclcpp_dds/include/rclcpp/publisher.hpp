@@ -8,7 +8,7 @@
 #include "rclcpp_dds/type_support.hpp"
 
 namespace rclcpp_dds {
-class Writer;
+class Endpoint;
 }
 
 namespace rclcpp {
@@ -35,7 +35,7 @@ class PublisherBase {
   void publish_erased(const void* message);
 
  private:
-  std::unique_ptr<rclcpp_dds::Writer> writer_;
+  std::unique_ptr<rclcpp_dds::Endpoint> writer_;
 };
 
 template <class MessageT>

@@ -10,7 +10,7 @@
 #include "rclcpp_dds/type_support.hpp"
 
 namespace rclcpp_dds {
-class Reader;
+class Endpoint;
 }
 
 namespace rclcpp {
@@ -43,7 +43,7 @@ class SubscriptionBase {
   virtual std::shared_ptr<void> convert(const void* sample) const = 0;
   virtual void dispatch(std::shared_ptr<void> message) = 0;
 
-  std::unique_ptr<rclcpp_dds::Reader> reader_;
+  std::unique_ptr<rclcpp_dds::Endpoint> reader_;
 };
 
 template <class MessageT>
