@@ -160,8 +160,9 @@ void init(int argc, char const* const* argv, const InitOptions& /*init_options*/
   }
 
   dds_qos_t* qos = dds_create_qos();
-  static const char kUserData[] = "enclave=/;";
-  dds_qset_userdata(qos, kUserData, sizeof(kUserData) - 1);
+  // How ROS 2 participants tell their security enclave (--enclave, default "/").
+  const std::string user_data = "enclave=" + context->arguments.enclave.value_or("/") + ";";
+  dds_qset_userdata(qos, user_data.data(), user_data.size());
   context->participant = dds_create_participant(context->domain_id, qos, nullptr);
   dds_delete_qos(qos);
   if (context->participant < 0) {

@@ -83,18 +83,15 @@ TEST(Lifecycle, InitShutdownCycles) {
   }
 }
 
-TEST(Lifecycle, ParticipantCarriesTheRos2Enclave) {
-  init_on_domain("12");
-  // A second participant in this process joins the same domain and sees the
-  // layer's participant through the built-in topic, USER_DATA included.
-  const dds_entity_t observer = dds_create_participant(12, nullptr, nullptr);
-  ASSERT_GT(observer, 0);
+// A second participant in this process joins the same domain and sees the
+// layer's participant through the built-in topic, USER_DATA included.
+bool participant_with_user_data(uint32_t domain_id, const std::string& expected) {
+  const dds_entity_t observer = dds_create_participant(domain_id, nullptr, nullptr);
   const dds_entity_t reader =
       dds_create_reader(observer, DDS_BUILTIN_TOPIC_DCPSPARTICIPANT, nullptr, nullptr);
-  ASSERT_GT(reader, 0);
   bool found = false;
   const auto end = Clock::now() + std::chrono::seconds(10);
-  while (!found && Clock::now() < end) {
+  while (observer > 0 && reader > 0 && !found && Clock::now() < end) {
     void* samples[8] = {};
     dds_sample_info_t infos[8];
     const dds_return_t n = dds_take(reader, samples, infos, 8, 8);
@@ -103,7 +100,7 @@ TEST(Lifecycle, ParticipantCarriesTheRos2Enclave) {
       size_t size = 0;
       const auto* p = static_cast<const dds_builtintopic_participant_t*>(samples[i]);
       if (infos[i].valid_data && dds_qget_userdata(p->qos, &data, &size)) {
-        found = found || std::string(static_cast<char*>(data), size) == "enclave=/;";
+        found = found || std::string(static_cast<char*>(data), size) == expected;
         dds_free(data);
       }
     }
@@ -112,8 +109,21 @@ TEST(Lifecycle, ParticipantCarriesTheRos2Enclave) {
     }
     std::this_thread::sleep_for(milliseconds(10));
   }
-  EXPECT_TRUE(found);
   dds_delete(observer);
+  return found;
+}
+
+TEST(Lifecycle, ParticipantCarriesTheRos2Enclave) {
+  init_on_domain("12");
+  EXPECT_TRUE(participant_with_user_data(12, "enclave=/;"));
+  rclcpp::shutdown();
+}
+
+TEST(Lifecycle, EnclaveArgumentReachesUserData) {
+  setenv("ROS_DOMAIN_ID", "10", 1);
+  const char* argv[] = {"test_context", "--ros-args", "--enclave", "/robot1/controller"};
+  rclcpp::init(4, argv);
+  EXPECT_TRUE(participant_with_user_data(10, "enclave=/robot1/controller;"));
   rclcpp::shutdown();
 }
 

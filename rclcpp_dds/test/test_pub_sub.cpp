@@ -120,7 +120,7 @@ TEST_F(PubSub, AcceptsTheCallbackFormsOfRclcpp) {
 }
 
 TEST_F(PubSub, ReleasedSubscriptionGetsNothing) {
-  init("16");
+  init("29");
   auto node = std::make_shared<rclcpp::Node>("released");
   int calls = 0;
   auto sub = node->create_subscription<Align>("/a", 10, [&](Align::SharedPtr) { ++calls; });
@@ -146,7 +146,7 @@ TEST_F(PubSub, TopicNamesResolveAgainstNamespaceAndRemaps) {
 }
 
 TEST_F(PubSub, ParametersComeFromTheCommandLine) {
-  init("17", {"--ros-args", "-p", "gain:=4.0", "-p", "trigger_mode:=4", "-p", "name:=dock"});
+  init("30", {"--ros-args", "-p", "gain:=4.0", "-p", "trigger_mode:=4", "-p", "name:=dock"});
   auto node = std::make_shared<rclcpp::Node>("params");
   EXPECT_EQ(node->declare_parameter<double>("gain", 1.0), 4.0);
   EXPECT_EQ(node->declare_parameter("kept", 0.25), 0.25);
