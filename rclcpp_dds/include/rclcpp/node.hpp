@@ -1,9 +1,7 @@
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <string>
-#include <type_traits>
 #include <utility>
 
 #include "rcl_interfaces/msg/parameter_descriptor.hpp"

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <stdexcept>
-#include <type_traits>
 
 #include "rclcpp/utilities.hpp"
 
