@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -121,7 +122,10 @@ int main(int argc, char** argv) {
   try {
     rclcpp::init(argc, argv);
     const bool sender = argc > 2 && std::string(argv[1]) == "--send";
-    const int count = std::max(1, std::atoi(argc > 2 ? argv[2] : argc > 1 ? argv[1] : "500"));
+    const char* count_arg = sender ? argv[2] : argc > 1 ? argv[1] : "";
+    const int count = std::isdigit(static_cast<unsigned char>(count_arg[0]))
+                          ? std::max(1, std::atoi(count_arg))
+                          : 500;
     const int status =
         sender ? run_sender(count)
                : run_receiver(std::filesystem::read_symlink("/proc/self/exe").c_str(), count);
