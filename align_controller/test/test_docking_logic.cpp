@@ -16,7 +16,7 @@ Matrix3 product(const Matrix3& a, const Matrix3& b) {
   return p;
 }
 
-TEST(StationTransform, RobotPositionInStationFrame) {
+TEST(DockingLogic, StationTransformGivesRobotPositionInStationFrame) {
   const Matrix3 ahead = inverse_station_transform(station_transform(1.0, 0.0, 0.0));
   EXPECT_NEAR(ahead[0][2], -1.0, kEps);
   EXPECT_NEAR(ahead[1][2], 0.0, kEps);
@@ -34,14 +34,14 @@ TEST(StationTransform, RobotPositionInStationFrame) {
     for (int c = 0; c < 3; ++c) EXPECT_NEAR(identity[r][c], r == c ? 1.0 : 0.0, kEps);
 }
 
-TEST(YawFromQuaternion, RotationsAboutTheVerticalAxis) {
+TEST(DockingLogic, YawOfRotationsAboutTheVerticalAxis) {
   EXPECT_NEAR(yaw_from_quaternion(std::sin(M_PI / 4), std::sin(M_PI / 4)), M_PI / 2, kEps);
   EXPECT_NEAR(yaw_from_quaternion(1.0, 0.0), M_PI, kEps);
   // An all-zero orientation reads as heading 0, not as an error.
   EXPECT_EQ(yaw_from_quaternion(0.0, 0.0), 0.0);
 }
 
-TEST(PlanVx, FarBandRampsToTheLimitAndHoldsIt) {
+TEST(DockingLogic, PlanVxFarBandRampsToTheLimitAndHoldsIt) {
   double vx = 0.0;
   vx = plan_vx(1.0, vx, 0.15);
   EXPECT_NEAR(vx, -0.01, kEps);
@@ -60,13 +60,13 @@ TEST(PlanVx, FarBandRampsToTheLimitAndHoldsIt) {
   EXPECT_EQ(plan_vx(1.0, 0.05, 0.15), 0.0);
 }
 
-TEST(PlanVx, MiddleBandAndBoundsCommandFixedSpeed) {
+TEST(DockingLogic, PlanVxMiddleBandAndBoundsCommandFixedSpeed) {
   for (double d : {0.45, 0.5, 0.3, 0.001, 0.0}) {
     for (double last : {0.0, -0.15, 0.05}) EXPECT_EQ(plan_vx(d, last, 0.15), -0.2) << d;
   }
 }
 
-TEST(PlanVx, NearBandDeceleratesAndStops) {
+TEST(DockingLogic, PlanVxNearBandDeceleratesAndStops) {
   EXPECT_EQ(plan_vx(0.2, -0.15, 0.15), 0.0);
   EXPECT_NEAR(plan_vx(0.2, -0.1, 0.15), -0.092, kEps);
   EXPECT_NEAR(plan_vx(0.2, -0.005, 0.15), 0.003, kEps);
@@ -77,7 +77,7 @@ TEST(PlanVx, NearBandDeceleratesAndStops) {
   EXPECT_EQ(plan_vx(0.1, first, 0.15), 0.0);
 }
 
-TEST(IsDocked, EveryBoundIsStrict) {
+TEST(DockingLogic, DockedTestIsStrictOnEveryBound) {
   EXPECT_TRUE(is_docked({0.2, 0.0, 0.0}, 0.25));
   EXPECT_TRUE(is_docked({-0.2, -0.009, -0.099}, 0.25));
   EXPECT_FALSE(is_docked({0.25, 0.0, 0.0}, 0.25));
@@ -89,7 +89,7 @@ TEST(IsDocked, EveryBoundIsStrict) {
   EXPECT_FALSE(is_docked({10.0, 10.0, -2.0}, 0.25));
 }
 
-TEST(IsPoseFrozen, NeedsThreeAgreeingSamplesOfBoth) {
+TEST(DockingLogic, FrozenNeedsThreeAgreeingSamplesOfBoth) {
   EXPECT_TRUE(is_pose_frozen(0.05, 0.05, 0.05, -0.1, -0.1, -0.1));
   EXPECT_TRUE(is_pose_frozen(0.05, 0.05004, 0.05008, 0.0, 0.0, 0.0));
   EXPECT_FALSE(is_pose_frozen(0.05, 0.05, 0.0, -0.1, -0.1, -0.1));
@@ -97,7 +97,7 @@ TEST(IsPoseFrozen, NeedsThreeAgreeingSamplesOfBoth) {
   EXPECT_FALSE(is_pose_frozen(0.05, 0.0502, 0.05, -0.1, -0.1, -0.1));
 }
 
-TEST(TurnRate, OpposesTheErrorWithoutWrapping) {
+TEST(DockingLogic, TurnRateOpposesTheErrorWithoutWrapping) {
   EXPECT_EQ(turn_rate(0.3, 0.2), -0.2);
   EXPECT_EQ(turn_rate(-0.3, 0.1), 0.1);
   EXPECT_EQ(turn_rate(0.0, 0.2), 0.0);
@@ -107,7 +107,7 @@ TEST(TurnRate, OpposesTheErrorWithoutWrapping) {
   EXPECT_FALSE(within_angle_tolerance(-kAngleTolerance));
 }
 
-TEST(PushNeeded, OpenBoundsOnDistance) {
+TEST(DockingLogic, PushNeededHasOpenBounds) {
   EXPECT_TRUE(push_needed(0.2));
   EXPECT_TRUE(push_needed(-0.2));
   EXPECT_FALSE(push_needed(0.01));
