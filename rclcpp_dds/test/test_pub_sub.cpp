@@ -1,11 +1,14 @@
 // Publishers, subscriptions and spin_some within one process, and what the
 // layer's endpoints advertise to other DDS participants.
 #include <dds/dds.h>
+#include <dds/ddsi/ddsi_serdata.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <chrono>
+#include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <thread>
@@ -231,6 +234,63 @@ TEST_F(PubSub, EndpointsAdvertiseRos2NamesAndQos) {
               "geometry_msgs::msg::dds_::Twist_");
   expect_ros2(find(DDS_BUILTIN_TOPIC_DCPSSUBSCRIPTION, "rt/docking_pose"),
               "geometry_msgs::msg::dds_::PoseStamped_");
+  dds_delete(observer);
+}
+
+// The bytes a ROS 2 peer receives: encapsulation XCDR1 little endian, then
+// plain CDR with 8-byte alignment for doubles, strings as length + text + NUL.
+TEST_F(PubSub, WireBytesArePlainLittleEndianCdr) {
+  init("31");
+  auto node = std::make_shared<rclcpp::Node>("bytes");
+  auto pub = node->create_publisher<geometry_msgs::msg::PoseStamped>("/docking_pose", 10);
+
+  const dds_entity_t observer = dds_create_participant(31, nullptr, nullptr);
+  ASSERT_GT(observer, 0);
+  const auto* descriptor = static_cast<const dds_topic_descriptor_t*>(
+      rclcpp_dds::type_support<geometry_msgs::msg::PoseStamped>().descriptor);
+  const dds_entity_t topic =
+      dds_create_topic(observer, descriptor, "rt/docking_pose", nullptr, nullptr);
+  const dds_entity_t reader = dds_create_reader(observer, topic, nullptr, nullptr);
+  ASSERT_GT(reader, 0);
+  ASSERT_TRUE(wait_until([&] { return pub->get_subscription_count() == 1; }, milliseconds(5000)));
+
+  geometry_msgs::msg::PoseStamped msg;
+  msg.header.stamp.sec = 1;
+  msg.header.stamp.nanosec = 2;
+  msg.header.frame_id = "base";
+  msg.pose.position.x = 1.0;
+  msg.pose.position.y = -2.0;
+  msg.pose.position.z = 0.5;
+  pub->publish(msg);
+
+  std::vector<unsigned char> bytes;
+  ASSERT_TRUE(wait_until(
+      [&] {
+        ddsi_serdata* data = nullptr;
+        dds_sample_info_t info;
+        if (dds_takecdr(reader, &data, 1, &info, 0) != 1) {
+          return false;
+        }
+        bytes.resize(ddsi_serdata_size(data));
+        ddsi_serdata_to_ser(data, 0, bytes.size(), bytes.data());
+        ddsi_serdata_unref(data);
+        return true;
+      },
+      milliseconds(5000)));
+  std::vector<unsigned char> expected;
+  auto put = [&](std::initializer_list<unsigned char> b) { expected.insert(expected.end(), b); };
+  put({0x00, 0x01, 0x00, 0x00});  // XCDR1, little endian
+  put({1, 0, 0, 0});              // stamp.sec
+  put({2, 0, 0, 0});              // stamp.nanosec
+  put({5, 0, 0, 0});              // frame_id length, NUL included
+  put({'b', 'a', 's', 'e', 0});
+  put({0, 0, 0, 0, 0, 0, 0});  // to a multiple of 8 for the doubles
+  for (double v : {1.0, -2.0, 0.5, 0.0, 0.0, 0.0, 1.0}) {
+    unsigned char b[8];
+    std::memcpy(b, &v, 8);  // the test host is little endian, as the wire is
+    expected.insert(expected.end(), b, b + 8);
+  }
+  EXPECT_EQ(bytes, expected);
   dds_delete(observer);
 }
 
