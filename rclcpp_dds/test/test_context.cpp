@@ -62,6 +62,14 @@ TEST(Lifecycle, BadDomainIdFailsInitAndLeavesItRetryable) {
   EXPECT_TRUE(rclcpp::shutdown());
 }
 
+TEST(Lifecycle, BadArgumentFailsInitWithRclcppsException) {
+  setenv("ROS_DOMAIN_ID", "11", 1);
+  const char* argv[] = {"test_context", "--ros-args", "--bogus"};
+  EXPECT_THROW(rclcpp::init(3, argv), rclcpp::exceptions::UnknownROSArgsError);
+  EXPECT_FALSE(rclcpp::ok());
+  EXPECT_FALSE(rclcpp::shutdown());
+}
+
 TEST(Lifecycle, InitShutdownCycles) {
   EXPECT_FALSE(rclcpp::ok());
   EXPECT_FALSE(rclcpp::shutdown());
