@@ -70,6 +70,8 @@ ChildProcess::ChildProcess(std::vector<std::string> argv, Options options) {
   posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+  // DDS sockets of a test process are not close-on-exec; the child gets none.
+  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
 
   // The test process may block or handle signals (the client layer does);
   // the child starts with the defaults.
