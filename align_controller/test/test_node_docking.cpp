@@ -15,7 +15,7 @@ bool near(const Twist& t, double vx, double wz) {
          t.linear.z == 0 && t.angular.x == 0 && t.angular.y == 0;
 }
 
-// The lines from..to-1 contain exactly these texts, in this order.
+// From line from on, one line per text, each containing its text.
 void expect_lines(const std::vector<std::string>& lines, size_t from,
                   const std::vector<std::string>& texts) {
   ASSERT_GE(lines.size(), from + texts.size());

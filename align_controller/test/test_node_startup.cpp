@@ -125,6 +125,17 @@ TEST(NodeStartup, ShippedParamsFileKeepsTheDefaults) {
   const auto inside = peer.wait_pose({0.24, 0.0, 0.0});
   ASSERT_TRUE(inside);
   EXPECT_NE(peer.lines()[*inside + 1].find("docking finish! 0.24"), std::string::npos);
+
+  // A request sent during the end's pauses waits for the next spin, then
+  // starts a new attempt at once.
+  peer.request(1, 0, 0);
+  const auto rush = peer.wait_line("Rush after arrive station", *inside);
+  ASSERT_TRUE(rush);
+  ASSERT_TRUE(peer.wait_line("step 1 ***********", *rush));
+  const auto lines = peer.lines();
+  EXPECT_NE(lines[*rush + 1].find("Align request callback: 1, 0, 0"), std::string::npos);
+  EXPECT_NE(lines[*rush + 2].find("viehcle_pose_in_station_frame:*10, 10, -2"), std::string::npos);
+  EXPECT_EQ(peer.results, (std::vector<Align>{{1, 1, 1}}));
 }
 
 TEST(NodeStartup, SigintAndSigtermEndWithStatusZero) {
