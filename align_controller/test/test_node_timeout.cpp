@@ -36,7 +36,7 @@ TEST(NodeTimeout, TimesOutOnThe272ndCountedCycleAcrossCancelAndResume) {
   ASSERT_TRUE(peer.wait_line("step 2 ***********", *resume));
   EXPECT_EQ(peer.count_lines("step 1 ***********", *resume), 0u);
 
-  const auto timeout = peer.wait_line("docking timeout ...time_speed: ", *resume, 70s);
+  const auto timeout = peer.wait_line("docking timeout ...time_speed: ", *resume, 120s);
   ASSERT_TRUE(timeout);
   auto lines = peer.lines();
   EXPECT_NE(lines[*timeout].find("[INFO] docking timeout ...time_speed: 271"), std::string::npos);
