@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "docking_peer.hpp"
@@ -37,8 +38,9 @@ Outcome run_to_exit(int domain_id, const std::vector<std::string>& args) {
 class ParamsFile {
  public:
   explicit ParamsFile(const std::string& body) {
-    char name[] = "/tmp/align_controller_paramsXXXXXX.yaml";
-    const int fd = mkstemps(name, 5);
+    std::string name =
+        (std::filesystem::temp_directory_path() / "align_controller_paramsXXXXXX.yaml").string();
+    const int fd = mkstemps(name.data(), 5);
     if (fd < 0) throw std::runtime_error("mkstemps failed");
     close(fd);
     path_ = name;
@@ -85,7 +87,7 @@ TEST(NodeStartup, MalformedRosArgumentsFail) {
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"--ros-args", "-p"},
            {"--ros-args", "-p", "kp_w_"},
-           {"--ros-args", "--params-file", "/nonexistent/align_controller.yaml"},
+           {"--ros-args", "--params-file", "no_such_dir/align_controller.yaml"},
        }) {
     const Outcome outcome = run_to_exit(52, args);
     ASSERT_TRUE(outcome.status) << args.back();
