@@ -5,15 +5,15 @@ set multiplot layout 1,2 title "docking benchmark: outcome by start pose (statio
 set xlabel "start x (m)"
 set ylabel "start y (m)"
 set xrange [0.9:3.1]
-set yrange [-0.8:1.3]
+set yrange [-0.6:1.1]
 set grid
 set key below
 set object 1 rect from 0.9,-0.3 to 0.95,0.3 fc rgb "#b0b0b0" fs solid
 ok(s) = s eq "0"
 # The two start headings of a pose are drawn side by side.
 px(x, h) = x + (h < 0 ? -0.06 : 0.06)
-do for [lat in "0.1 0.5"] {
-  set title "perception latency ".lat." s (marker left: heading -0.3, right: +0.3)"
+do for [lat in lats] {
+  set title "perception latency ".lat." s (marker left: heading -0.2, right: +0.2)"
   plot results using (strcol(5) eq lat && ok(strcol(6)) ? px($2, $4) : NaN):3 with points pt 7 ps 2 lc rgb "#2ca02c" title "docked", \
        results using (strcol(5) eq lat && strcol(7) eq "timeout" ? px($2, $4) : NaN):3 with points pt 2 ps 2 lw 2 lc rgb "#d62728" title "timeout", \
        results using (strcol(5) eq lat && strcol(7) eq "big_error" ? px($2, $4) : NaN):3 with points pt 9 ps 2 lc rgb "#ff7f0e" title "big error", \

@@ -11,7 +11,7 @@ BEGIN {
 }
 {
   lat = $5; ok = $6 == "0"
-  kind = ok ? "docked" : ($7 == "none" ? "failed" : $7)
+  kind = ok ? "docked" : ($6 == "-" ? "run_error" : ($7 == "none" ? "failed" : $7))
   printf "%-4s %5.2f %5.2f %6.2f %5.2f  %-10s %6s %8s %8s %8s\n", $1, $2, $3, $4, $5, kind, ok ? $8 : "-", $10, $11, $9
   runs[lat]++; lats[lat] = 1
   if (ok) {

@@ -13,10 +13,11 @@ out=$(cd "$out" && pwd)
 
 cases=()
 i=0
-for lat in 0.1 0.5; do
+latencies="0.05 0.3"
+for lat in $latencies; do
   for x in 1.5 2.5; do
-    for y in -0.5 0.0 0.5 1.0; do
-      for h in -0.3 0.3; do
+    for y in -0.3 0.0 0.3 0.8; do
+      for h in -0.2 0.2; do
         cases+=("$i $x $y $h $lat")
         i=$((i + 1))
       done
@@ -27,5 +28,6 @@ echo "docking benchmark: ${#cases[@]} runs, $jobs at a time, output in $out"
 printf '%s\n' "${cases[@]}" | xargs -P "$jobs" -L 1 "$here/run_case.sh" "$build" "$out" \
   | sort -n >"$out/results.txt"
 awk -f "$here/report.awk" "$out/results.txt" | tee "$out/report.txt"
-gnuplot -e "results='$out/results.txt'; png='$out/docking_bench.png'" "$here/plot_bench.gp"
+gnuplot -e "results='$out/results.txt'; png='$out/docking_bench.png'; lats='$latencies'" \
+  "$here/plot_bench.gp"
 echo "plot: $out/docking_bench.png"

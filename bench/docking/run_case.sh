@@ -9,6 +9,11 @@ ROS_DOMAIN_ID=$((150 + i % 50)) DOCK_QUIET=1 DOCK_TIMEOUT=100 \
   timeout -s INT 180 "$root/tools/closed_loop/run_docking.sh" "$build" "$dir" \
   -p "start_x:=$x" -p "start_y:=$y" -p "start_heading:=$h" -p "perception_latency:=$lat" \
   -p "seed:=$((i + 1))" >/dev/null 2>"$dir.err"
-val() { sed -n "s/^$1=//p" "$dir/summary.txt" 2>/dev/null; }
-echo "$i $x $y $h $lat $(val status) $(val failure) $(val time_to_dock) $(val final_x) $(val final_y) $(val final_heading)" \
-  | awk '{ if (NF < 11) { $6 = "x"; $7 = "run_error" } print }'
+# A missing figure shows as "-", so every line keeps its 11 fields.
+val() {
+  local v
+  v=$(sed -n "s/^$1=//p" "$dir/summary.txt" 2>/dev/null)
+  echo "${v:--}"
+}
+echo "$i $x $y $h $lat $(val status) $(val failure) $(val time_to_dock) $(val final_x)" \
+  "$(val final_y) $(val final_heading)"

@@ -9,10 +9,12 @@ build=$(cd "$1" && pwd)
 out=$2
 shift 2
 here=$(cd "$(dirname "$0")" && pwd)
+# Simulated runs stay on loopback whatever profile the environment names.
+export CYCLONEDDS_URI="file://$(cd "$here/../.." && pwd)/config/cyclonedds-localhost.xml"
 timeout=${DOCK_TIMEOUT:-120}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-rm -f "$out"/{docking_sim.log,align_controller.log,align_request.log,trajectory.csv,summary.txt}
+rm -f "$out"/{docking_sim.log,align_controller.log,align_request.log,trajectory.csv,events.dat,summary.txt}
 : >"$out/align_controller.log"
 
 pids=()

@@ -14,6 +14,10 @@ set +e
 "$loop/run_docking.sh" "$build" "$out"
 status=$?
 set -e
+if [ "$status" -eq 130 ]; then
+  echo "interrupted: everything the demo started is stopped" >&2
+  exit 130
+fi
 [ -f "$out/summary.txt" ] || { echo "the docking run did not complete" >&2; exit 1; }
 
 val() { sed -n "s/^$1=//p" "$out/summary.txt"; }

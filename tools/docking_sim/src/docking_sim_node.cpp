@@ -59,13 +59,13 @@ class DockingSimNode : public rclcpp::Node {
     rate_ = positive("rate", 100.0);
     odom_rate_ = positive("odom_rate", 50.0);
     perception_rate_ = positive("perception_rate", 10.0);
-    config_.cmd_latency = non_negative("cmd_latency", 0.05);
+    config_.cmd_latency = non_negative("cmd_latency", 0.02);
     config_.cmd_timeout = number("cmd_timeout", 0.5);
     config_.accel = {number("max_linear_accel", 0.5), number("max_angular_accel", 2.0)};
     config_.odom_linear_scale = number("odom_linear_scale", 1.0);
     config_.odom_yaw_drift = number("odom_yaw_drift", 0.0);
     auto& p = config_.perception;
-    p.latency = non_negative("perception_latency", 0.1);
+    p.latency = non_negative("perception_latency", 0.05);
     p.noise_xy = non_negative("noise_xy", 0.002);
     p.noise_theta = non_negative("noise_theta", 0.003);
     p.dropout = non_negative("dropout", 0.02);

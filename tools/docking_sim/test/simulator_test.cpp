@@ -13,9 +13,6 @@ constexpr double kDt = 1.0 / 64.0;
 SimConfig ideal(Pose2d start = {1.5, 0.0, 0.0}) {
   SimConfig c;
   c.start = start;
-  c.cmd_latency = 0.0;
-  c.cmd_timeout = 0.0;
-  c.perception.latency = 0.0;
   return c;
 }
 

@@ -8,7 +8,7 @@
 namespace docking_sim {
 
 struct PerceptionConfig {
-  double latency = 0.1;        // s from the pose seen to the detection published
+  double latency = 0.0;        // s from the pose seen to the detection published
   double noise_xy = 0.0;       // standard deviation of x and y, m
   double noise_theta = 0.0;    // standard deviation of theta, rad
   double dropout = 0.0;        // probability that a sample yields no detection
@@ -17,10 +17,11 @@ struct PerceptionConfig {
   double freeze_after = -1.0;  // s; from then on the last detection repeats; < 0: never
 };
 
+// Defaults: no latency, noise or limits; docking_sim's parameters describe a real robot.
 struct SimConfig {
   Pose2d start;
-  double cmd_latency = 0.05;  // s from /cmd_vel received to the wheels acting on it
-  double cmd_timeout = 0.5;   // s without a command before the base stops; <= 0: never
+  double cmd_latency = 0.0;  // s from /cmd_vel received to the wheels acting on it
+  double cmd_timeout = 0.0;  // s without a command before the base stops; <= 0: never
   AccelLimits accel;
   double odom_linear_scale = 1.0;  // odometry's distance per true distance
   double odom_yaw_drift = 0.0;     // rad/s added to the odometry's turn rate
