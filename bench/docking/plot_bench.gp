@@ -8,7 +8,6 @@ set xrange [0.9:3.1]
 set yrange [-0.6:1.1]
 set grid
 set key below
-set object 1 rect from 0.9,-0.3 to 0.95,0.3 fc rgb "#b0b0b0" fs solid
 ok(s) = s eq "0"
 # The two start headings of a pose are drawn side by side.
 px(x, h) = x + (h < 0 ? -0.06 : 0.06)

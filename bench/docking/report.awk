@@ -20,17 +20,17 @@ BEGIN {
   } else fails[lat, kind]++
 }
 END {
-  printf "\n%-7s %4s %8s %8s %8s %10s %10s %s\n", "latency", "runs", "success", "t_median", "t_worst", "|y| med/max", "|h| med/max", "failures"
+  printf "\n%-7s %4s %8s %8s %8s %13s %13s  %s\n", "latency", "runs", "success", "t_median", "t_worst", "|y| med/max", "|h| med/max", "failures"
   for (lat in lats) {
     n = n_ok[lat] + 0
     f = ""
     for (k in fails) { split(k, p, SUBSEP); if (p[1] == lat) f = f sprintf("%s %d  ", p[2], fails[k]) }
     if (n > 0)
-      printf "%-7s %4d %7.0f%% %8.1f %8.1f %5.3f/%5.3f %5.3f/%5.3f %s\n", lat, runs[lat], 100 * n / runs[lat],
+      printf "%-7s %4d %7.0f%% %8.1f %8.1f   %5.3f/%5.3f   %5.3f/%5.3f  %s\n", lat, runs[lat], 100 * n / runs[lat],
         sorted_at(times[lat], n, 0.5), sorted_at(times[lat], n, 1), sorted_at(ey[lat], n, 0.5), sorted_at(ey[lat], n, 1),
         sorted_at(eh[lat], n, 0.5), sorted_at(eh[lat], n, 1), f == "" ? "none" : f
     else
-      printf "%-7s %4d %7.0f%% %8s %8s %11s %11s %s\n", lat, runs[lat], 0, "-", "-", "-", "-", f
+      printf "%-7s %4d %7.0f%% %8s %8s %13s %13s  %s\n", lat, runs[lat], 0, "-", "-", "-", "-", f
   }
   print "(times in s from the request to the result; y in m and heading in rad of docked runs, at the end)"
 }

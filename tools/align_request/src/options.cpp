@@ -14,11 +14,16 @@ const char* const kUsage =
 
 namespace {
 
+constexpr double kMaxTimeout = 1e6;  // keeps the deadline within the clock's range
+
 std::optional<std::string> parse_timeout(const std::string& text, double& out) {
   char* end = nullptr;
   const double v = std::strtod(text.c_str(), &end);
   if (text.empty() || *end != '\0' || !std::isfinite(v) || v <= 0.0) {
     return "--timeout needs a positive number of seconds, got '" + text + "'";
+  }
+  if (v > kMaxTimeout) {
+    return "--timeout must be at most 1000000 seconds, got '" + text + "'";
   }
   out = v;
   return std::nullopt;

@@ -40,6 +40,8 @@ TEST(ParseOptions, BadInputIsNamed) {
   EXPECT_EQ(*parse({"undock"}, o), "unknown argument 'undock'");
   EXPECT_EQ(*parse({"dock", "retry"}, o), "only one command is allowed, got 'retry' as well");
   EXPECT_EQ(*parse({"dock", "--timeout"}, o), "--timeout needs a value");
+  EXPECT_EQ(*parse({"dock", "--timeout", "1e300"}, o),
+            "--timeout must be at most 1000000 seconds, got '1e300'");
   for (const std::string bad : {"0", "-1", "nan", "inf", "5s", ""}) {
     EXPECT_EQ(*parse({"dock", "--timeout", bad}, o),
               "--timeout needs a positive number of seconds, got '" + bad + "'");

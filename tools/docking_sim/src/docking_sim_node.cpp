@@ -125,7 +125,7 @@ class DockingSimNode : public rclcpp::Node {
         publish_detection(*seen);
       }
       if (t >= next_odom) {
-        odom_pub_->publish(odometry_message(sim_->odometry(), sim_->velocity(), "odom"));
+        odom_pub_->publish(odometry_message(sim_->odometry(), sim_->odometry_velocity(), "odom"));
         truth_pub_->publish(odometry_message(sim_->truth(), sim_->velocity(), "station"));
         next_odom += 1.0 / odom_rate_;
       }

@@ -25,9 +25,8 @@ void Simulator::step(double dt) {
   }
   velocity_ = limit_acceleration(velocity_, target_, config_.accel, dt);
   truth_ = integrate_unicycle(truth_, velocity_, dt);
-  const Velocity measured{velocity_.v * config_.odom_linear_scale,
-                          velocity_.w + config_.odom_yaw_drift};
-  odom_ = integrate_unicycle(odom_, measured, dt);
+  odom_velocity_ = {velocity_.v * config_.odom_linear_scale, velocity_.w + config_.odom_yaw_drift};
+  odom_ = integrate_unicycle(odom_, odom_velocity_, dt);
   time_ += dt;
 }
 

@@ -74,12 +74,14 @@ TEST(SimulatorOdometry, StartsAtZeroAndCarriesItsErrors) {
   EXPECT_NEAR(sim.truth().y, 0.2 - 0.1 * std::sin(0.3), 1e-12);
   EXPECT_NEAR(sim.odometry().x, -0.11, 1e-12);
   EXPECT_NEAR(sim.odometry().y, 0.0, 1e-12);
+  EXPECT_NEAR(sim.odometry_velocity().v, -0.11, 1e-12);
 
   SimConfig d = ideal();
   d.odom_yaw_drift = 0.01;
   Simulator drifting(d);
   run(drifting, 64);
   EXPECT_NEAR(drifting.odometry().heading, 0.01, 1e-12);
+  EXPECT_DOUBLE_EQ(drifting.odometry_velocity().w, 0.01);
   EXPECT_DOUBLE_EQ(drifting.truth().heading, 0.0);
 }
 

@@ -47,6 +47,7 @@ class Simulator {
   const Pose2d& truth() const { return truth_; }
   const Pose2d& odometry() const { return odom_; }
   const Velocity& velocity() const { return velocity_; }
+  const Velocity& odometry_velocity() const { return odom_velocity_; }
   const Velocity& last_command() const { return last_command_; }
 
  private:
@@ -57,6 +58,7 @@ class Simulator {
   Pose2d truth_;
   Pose2d odom_;
   Velocity velocity_;
+  Velocity odom_velocity_;
   Velocity last_command_;
   Velocity target_;
   double target_since_ = 0.0;
