@@ -1,14 +1,14 @@
 # The robot's path in the station frame, and its errors over time.
 # gnuplot -e "csv='trajectory.csv'; events='events.dat'; png='docking.png'; heading='...'" plot_docking.gp
-set terminal pngcairo size 1200,1000 font "Sans,11" noenhanced
+set terminal pngcairo size 1400,1000 font "Sans,11" noenhanced
 set output png
 set datafile separator ","
 stats csv using 2 every ::1 nooutput prefix "X"
 stats csv using 3 every ::1 nooutput prefix "Y"
 
 set multiplot title heading font "Sans,13"
-set size 1,0.6
-set origin 0,0.36
+set size 1,0.58
+set origin 0,0.4
 set title "robot path in the station frame (the robot docks backwards; arrows: where its front faces; axes not to scale)"
 set xlabel "x (m)"
 set ylabel "y (m)"
@@ -33,22 +33,38 @@ array name[7] = ["before the request", "step 1: turn to the target point", "step
                  "step 3: turn to the station", "step 4: pose alignment", "docked: stop and wait", "final push"]
 # Steps that change on the spot share a point: odd phases labelled above, even ones below,
 # the start to the left.
-plot for [k=0:6] csv using 2:(column(9) == k ? column(3) : NaN) every ::1 with lines ls (k + 1) title name[k + 1], \
-     csv using 2:3:(0.08 * cos(column(4))):(0.08 * sin(column(4))) every 200::1 with vectors head size 0.02,20 lc rgb "#555555" notitle, \
-     events using 2:3 with points pt 6 ps 1.8 lw 2 lc rgb "black" title "step changes", \
-     events using 2:(int(column(4)) % 2 ? column(3) : NaN):5 with labels offset 0,1.3 font "Sans,9" notitle, \
-     events using 2:(int(column(4)) % 2 || column(4) == 0 ? NaN : column(3)):5 with labels offset 0,-1.3 font "Sans,9" notitle, \
-     events using 2:(column(4) == 0 ? column(3) : NaN):5 with labels right offset -1.5,0 font "Sans,9" notitle
+path_plot = "plot for [k=0:6] csv using 2:(column(9) == k ? column(3) : NaN) every ::1 with lines ls (k + 1) title name[k + 1], \
+     csv using 2:3:(arrow * cos(column(4))):(arrow * sin(column(4))) every 200::1 with vectors head size arrow / 4,20 lc rgb '#555555' notitle, \
+     events using 2:3 with points pt 6 ps 1.8 lw 2 lc rgb 'black' title 'step changes', \
+     events using 2:(int(column(4)) % 2 ? column(3) : NaN):5 with labels offset 0,1.3 font 'Sans,9' notitle, \
+     events using 2:(int(column(4)) % 2 || column(4) == 0 ? NaN : column(3)):5 with labels offset 0,-1.3 font 'Sans,9' notitle, \
+     events using 2:(column(4) == 0 ? column(3) : NaN):5 with labels right offset -1.5,0 font 'Sans,9' notitle"
+arrow = 0.08
+@path_plot
+
+# Close-up of the final approach, where the docked bounds are visible.
+set size 0.5,0.4
+set origin 0,0
+set title "final approach, close up"
+set xrange [-0.1:0.8]
+set yrange [-0.05:0.05]
+set key off
+# Labels are not clipped: keep them inside the close-up's ranges.
+set label 1 at -0.05,0.03
+set label 2 at 0.0,-0.02
+unset label 3
+set object 2 back
+arrow = 0.02
+@path_plot
 
 unset object 1
 unset object 2
 unset label 1
 unset label 2
-unset label 3
 unset arrow 1
 set autoscale xy
-set size 1,0.36
-set origin 0,0
+set size 0.5,0.4
+set origin 0.5,0
 set title "errors over time"
 set xlabel "time (s)"
 set ylabel "lateral y (m)"
