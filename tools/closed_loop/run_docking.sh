@@ -12,6 +12,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 # Simulated runs stay on loopback whatever profile the environment names.
 export CYCLONEDDS_URI="file://$(cd "$here/../.." && pwd)/config/cyclonedds-localhost.xml"
 timeout=${DOCK_TIMEOUT:-120}
+for exe in tools/docking_sim/docking_sim align_controller/align_controller \
+  tools/align_request/align_request; do
+  [ -x "$build/$exe" ] || { echo "$build/$exe is missing: build first" >&2; exit 2; }
+done
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 rm -f "$out"/{docking_sim.log,align_controller.log,align_request.log,trajectory.csv,events.dat,summary.txt}

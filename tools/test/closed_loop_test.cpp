@@ -57,9 +57,10 @@ class ClosedLoop : public ::testing::Test {
         std::make_unique<ChildProcess>(std::vector<std::string>{ALIGN_CONTROLLER}, dds_env(domain));
   }
 
-  // Runs align_request dock to its end.
-  int dock(std::string& output) {
-    ChildProcess request({ALIGN_REQUEST, "dock", "--timeout", "150"}, dds_env(domain_));
+  // Runs align_request to its end.
+  int request(std::string& output, const std::string& command = "dock",
+              const std::string& timeout = "150") {
+    ChildProcess request({ALIGN_REQUEST, command, "--timeout", timeout}, dds_env(domain_));
     const auto status = request.wait_exit(170s);
     output = request.stdout_text();
     return status.value_or(-1);
@@ -99,7 +100,7 @@ TEST_F(ClosedLoop, DocksFromTheDefaultStartPose) {
   for (int domain : {130, 135, 136}) {
     start(domain, {"perception_latency:=0.0", "noise_xy:=0.0", "noise_theta:=0.0", "dropout:=0.0"});
     std::string out;
-    const int status = dock(out);
+    const int status = request(out);
     if (status != 0) {
       failures += "run on domain " + std::to_string(domain) + ": " + out + "\n";
       stop_all();
@@ -120,7 +121,7 @@ TEST_F(ClosedLoop, DocksFromTheDefaultStartPose) {
 TEST_F(ClosedLoop, FrozenPerceptionDoesNotDockAndReportsFailure) {
   start(131, {"freeze_after:=0.0"});
   std::string out;
-  EXPECT_EQ(dock(out), 1) << out;
+  EXPECT_EQ(request(out), 1) << out;
   EXPECT_NE(out.find("docking failed: result (1, 1, 0)"), std::string::npos) << out;
   EXPECT_FALSE(controller_logged("docking finish!"));
   const Row end = stop_sim();
@@ -131,7 +132,7 @@ TEST_F(ClosedLoop, StationOutOfViewTimesOutAndStopsTheRobot) {
   // No base watchdog: only the controller can stop the robot here.
   start(132, {"visibility_range:=0.05", "cmd_timeout:=0.0"});
   std::string out;
-  EXPECT_EQ(dock(out), 1) << out;
+  EXPECT_EQ(request(out), 1) << out;
   EXPECT_NE(out.find("docking failed: result (1, 1, 0)"), std::string::npos) << out;
   EXPECT_TRUE(controller_logged("docking timeout ...time_speed: 271"))
       << controller_->stdout_text();
@@ -143,6 +144,21 @@ TEST_F(ClosedLoop, StationOutOfViewTimesOutAndStopsTheRobot) {
       },
       5s));
   stop_sim();
+}
+
+TEST_F(ClosedLoop, RetryIsRefusedOnAFrozenPoseAndUnansweredOnALiveOne) {
+  start(133, {"freeze_after:=0.0"});
+  std::string out;
+  EXPECT_EQ(request(out, "retry", "20"), 1) << out;
+  EXPECT_NE(out.find("retry refused: result (1, 1, 0)"), std::string::npos) << out;
+  EXPECT_TRUE(controller_logged("retry failed error code is 101100013"));
+  stop_all();
+
+  // Without dropouts every check sees a fresh, noisy pose.
+  start(134, {"dropout:=0.0"});
+  EXPECT_EQ(request(out, "retry", "3"), 2) << out;
+  EXPECT_NE(out.find("no result within 3 s: the retry check was not refused"), std::string::npos)
+      << out;
 }
 
 }  // namespace
