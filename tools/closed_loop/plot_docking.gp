@@ -35,7 +35,7 @@ array name[7] = ["before the request", "step 1: turn to the target point", "step
 # the start to the left.
 path_plot = "plot for [k=0:6] csv using 2:(column(9) == k ? column(3) : NaN) every ::1 with lines ls (k + 1) title name[k + 1], \
      csv using 2:3:(arrow * cos(column(4))):(arrow * sin(column(4))) every 200::1 with vectors head size arrow / 4,20 lc rgb '#555555' notitle, \
-     events using 2:3 with points pt 6 ps 1.8 lw 2 lc rgb 'black' title 'step changes', \
+     events using 2:3 with points pt 6 ps 1.8 lw 2 lc rgb 'black' title 'step changes, end', \
      events using 2:(int(column(4)) % 2 ? column(3) : NaN):5 with labels offset 0,1.3 font 'Sans,9' notitle, \
      events using 2:(int(column(4)) % 2 || column(4) == 0 ? NaN : column(3)):5 with labels offset 0,-1.3 font 'Sans,9' notitle, \
      events using 2:(column(4) == 0 ? column(3) : NaN):5 with labels right offset -1.5,0 font 'Sans,9' notitle"

@@ -31,10 +31,11 @@ builtin_interfaces::msg::Time stamp_now() {
   return t;
 }
 
-geometry_msgs::msg::Quaternion yaw_quaternion(double yaw) {
+geometry_msgs::msg::Quaternion orientation(double yaw) {
+  const YawQuaternion zw = yaw_quaternion(yaw);
   geometry_msgs::msg::Quaternion q;
-  q.z = std::sin(0.5 * yaw);
-  q.w = std::cos(0.5 * yaw);
+  q.z = zw.z;
+  q.w = zw.w;
   return q;
 }
 
@@ -46,7 +47,7 @@ nav_msgs::msg::Odometry odometry_message(const Pose2d& pose, const Velocity& vel
   m.child_frame_id = "base_link";
   m.pose.pose.position.x = pose.x;
   m.pose.pose.position.y = pose.y;
-  m.pose.pose.orientation = yaw_quaternion(pose.heading);
+  m.pose.pose.orientation = orientation(pose.heading);
   m.twist.twist.linear.x = vel.v;
   m.twist.twist.angular.z = vel.w;
   return m;
@@ -164,7 +165,7 @@ class DockingSimNode : public rclcpp::Node {
     m.pose.position.x = seen.x;
     m.pose.position.y = seen.y;
     m.pose.position.z = seen.theta;  // the heading angle travels in z
-    m.pose.orientation = yaw_quaternion(seen.theta);
+    m.pose.orientation = orientation(seen.theta);
     pose_pub_->publish(m);
   }
 

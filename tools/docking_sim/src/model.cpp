@@ -10,6 +10,8 @@ double wrap_angle(double a) {
   return a <= -M_PI ? a + 2.0 * M_PI : a;
 }
 
+YawQuaternion yaw_quaternion(double yaw) { return {std::sin(0.5 * yaw), std::cos(0.5 * yaw)}; }
+
 StationPose station_in_robot(const Pose2d& robot) {
   // Inverse of the robot's pose: rotate the station's offset into the robot frame.
   const double c = std::cos(robot.heading);

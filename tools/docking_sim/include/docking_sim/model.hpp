@@ -34,6 +34,13 @@ struct AccelLimits {
 
 double wrap_angle(double a);
 
+// z and w of the quaternion of a rotation by yaw about the vertical axis.
+struct YawQuaternion {
+  double z = 0.0;
+  double w = 1.0;
+};
+YawQuaternion yaw_quaternion(double yaw);
+
 StationPose station_in_robot(const Pose2d& robot);
 
 // Exact unicycle motion over dt at constant v and w.
