@@ -1,7 +1,7 @@
 # Start poses of the benchmark, by outcome, one panel per perception latency.
 set terminal pngcairo size 1300,600 font "Sans,11" noenhanced
 set output png
-set multiplot layout 1,2 title "docking benchmark: outcome by start pose (station at the origin, docking backwards)"
+set multiplot layout 1,2 title "docking benchmark: outcome by start pose (station at the origin, docking backwards; numbers: seconds to dock)"
 set xlabel "start x (m)"
 set ylabel "start y (m)"
 set xrange [0.9:3.1]
