@@ -34,13 +34,18 @@ DockingPeer::~DockingPeer() {
   rclcpp::shutdown();
 }
 
-test_support::ChildProcess& DockingPeer::start_node(const std::vector<std::string>& args) {
+std::unique_ptr<test_support::ChildProcess> spawn_node(int domain_id,
+                                                       const std::vector<std::string>& args) {
   std::vector<std::string> argv{ALIGN_CONTROLLER_EXE};
   argv.insert(argv.end(), args.begin(), args.end());
   test_support::ChildProcess::Options options;
-  options.set_env = {"ROS_DOMAIN_ID=" + std::to_string(domain_id_), "SPDLOG_STDOUT=true",
+  options.set_env = {"ROS_DOMAIN_ID=" + std::to_string(domain_id), "SPDLOG_STDOUT=true",
                      "SPDLOG_SYSTEMD=false", "SPDLOG_LEVEL=info"};
-  node_ = std::make_unique<test_support::ChildProcess>(argv, options);
+  return std::make_unique<test_support::ChildProcess>(argv, options);
+}
+
+test_support::ChildProcess& DockingPeer::start_node(const std::vector<std::string>& args) {
+  node_ = spawn_node(domain_id_, args);
   // Volatile topics drop what is published before matching.
   const bool matched = spin_until(
       [this] {
@@ -177,9 +182,4 @@ std::optional<double> parse_value(const std::string& line, const std::string& la
   const double v = std::strtod(p, &end);
   if (end == p) return std::nullopt;
   return v;
-}
-
-bool is_zero(const Twist& t) {
-  return t.linear.x == 0 && t.linear.y == 0 && t.linear.z == 0 && t.angular.x == 0 &&
-         t.angular.y == 0 && t.angular.z == 0;
 }

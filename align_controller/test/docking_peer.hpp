@@ -29,8 +29,7 @@ class DockingPeer {
   explicit DockingPeer(int domain_id);
   ~DockingPeer();
 
-  // Runs the align_controller executable on the same domain, logging to
-  // standard output at info level, and waits until all five topics match.
+  // Runs the node on the same domain and waits until all five topics match.
   test_support::ChildProcess& start_node(const std::vector<std::string>& args = {});
   test_support::ChildProcess& node() { return *node_; }
 
@@ -80,4 +79,9 @@ std::optional<std::array<double, 3>> parse_pose_line(const std::string& line);
 // The number after "label: " in a log line.
 std::optional<double> parse_value(const std::string& line, const std::string& label);
 
-bool is_zero(const Twist& t);
+inline bool is_zero(const Twist& t) { return t == Twist(); }
+
+// Runs the align_controller executable on domain domain_id, logging to
+// standard output at info level.
+std::unique_ptr<test_support::ChildProcess> spawn_node(int domain_id,
+                                                       const std::vector<std::string>& args);

@@ -6,11 +6,6 @@
 # and its /run are never touched.
 set -euo pipefail
 
-if [ "$#" -lt 1 ]; then
-  echo "usage: $0 PROGRAM [ARGS...]" >&2
-  exit 2
-fi
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/log"

@@ -1,6 +1,5 @@
 // Logs on command, so that tests can watch the logging of a whole process:
 //   i, w, e   one INFO, WARN or ERROR call; a count may follow ("i130")
-//   p         one INFO call without arguments
 //   v         one INFO call with an integer and two doubles
 //   seq       prints the line counter
 //   lines     prints the source lines of the i, w and e calls and logs nothing
@@ -35,9 +34,6 @@ int main(int argc, char** argv) {
       std::fflush(stdout);
     } else if (command == "lines") {
       std::printf("lines %d %d %d\n", Probe::info_line, Probe::warn_line, Probe::error_line);
-    } else if (command == "p") {
-      ++calls;
-      LOG_INFO("plain text");
     } else if (command == "v") {
       ++calls;
       LOG_INFO("Align request callback: {}, {}, {}", -3, 0.25, -1.5e-7);

