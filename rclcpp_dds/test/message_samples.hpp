@@ -38,51 +38,53 @@ struct Samples {
 };
 
 inline Samples make() {
+  using limits = std::numeric_limits<double>;
   Samples s;
-  s.time.sec = -2147483647 - 1;
-  s.time.nanosec = 4294967295u;
-  s.header.stamp.sec = 1700000000;
-  s.header.stamp.nanosec = 999999999u;
+  s.time = {-2147483647 - 1, 4294967295u};
+  s.header.stamp = {1700000000, 999999999u};
   s.header.frame_id = std::string(300, 'f') + " base_link \xc3\xa9";
-  s.point.x = 1.5;
-  s.point.y = -2.25e-300;
-  s.point.z = std::numeric_limits<double>::max();
-  s.quaternion.x = 0.1;
-  s.quaternion.y = -0.2;
-  s.quaternion.z = 0.3;
-  s.quaternion.w = -0.4;
-  s.pose.position = s.point;
-  s.pose.orientation = s.quaternion;
+  s.point = {1.5, -2.25e-300, limits::max()};
+  s.quaternion = {0.1, -0.2, 0.3, -0.4};
+  s.pose = {s.point, s.quaternion};
   s.pose_stamped.header = s.header;
-  s.pose_stamped.pose.position.x = 0.75;
-  s.pose_stamped.pose.position.y = -0.125;
-  s.pose_stamped.pose.position.z = 0.3;
-  s.pose_stamped.pose.orientation.w = 0.5;
-  s.vector3.x = -1.0 / 3.0;
-  s.vector3.y = std::numeric_limits<double>::denorm_min();
-  s.vector3.z = -std::numeric_limits<double>::infinity();
-  s.twist.linear.x = -0.1;
-  s.twist.linear.y = 0.01;
-  s.twist.linear.z = 0.02;
-  s.twist.angular.x = 0.03;
-  s.twist.angular.y = 0.04;
-  s.twist.angular.z = -0.2;
+  s.pose_stamped.pose = {{0.75, -0.125, 0.3}, {0.0, 0.0, 0.0, 0.5}};
+  s.vector3 = {-1.0 / 3.0, limits::denorm_min(), -limits::infinity()};
+  s.twist = {{-0.1, 0.01, 0.02}, {0.03, 0.04, -0.2}};
   s.pose_with_covariance.pose = s.pose;
   s.twist_with_covariance.twist = s.twist;
   for (int i = 0; i < 36; ++i) {
     s.pose_with_covariance.covariance[i] = 0.25 * i - 3.0;
     s.twist_with_covariance.covariance[i] = 1e-3 * (i + 1) * (i % 2 == 0 ? 1 : -1);
   }
-  s.odometry.header.stamp.sec = 12;
-  s.odometry.header.stamp.nanosec = 345;
-  s.odometry.header.frame_id = "odom";
+  s.odometry.header = {{12, 345}, "odom"};
   s.odometry.child_frame_id = "base_footprint";
   s.odometry.pose = s.pose_with_covariance;
   s.odometry.twist = s.twist_with_covariance;
-  s.align.enable = -1;
-  s.align.action = 2;
-  s.align.success = std::numeric_limits<int32_t>::max();
+  s.align = {-1, 2, std::numeric_limits<int32_t>::max()};
   return s;
+}
+
+// Calls f(message, its DDS type name) for each message of s.
+template <class F>
+void for_each(const Samples& s, F&& f) {
+  f(s.time, "builtin_interfaces::msg::dds_::Time_");
+  f(s.header, "std_msgs::msg::dds_::Header_");
+  f(s.point, "geometry_msgs::msg::dds_::Point_");
+  f(s.quaternion, "geometry_msgs::msg::dds_::Quaternion_");
+  f(s.pose, "geometry_msgs::msg::dds_::Pose_");
+  f(s.pose_stamped, "geometry_msgs::msg::dds_::PoseStamped_");
+  f(s.vector3, "geometry_msgs::msg::dds_::Vector3_");
+  f(s.twist, "geometry_msgs::msg::dds_::Twist_");
+  f(s.pose_with_covariance, "geometry_msgs::msg::dds_::PoseWithCovariance_");
+  f(s.twist_with_covariance, "geometry_msgs::msg::dds_::TwistWithCovariance_");
+  f(s.odometry, "nav_msgs::msg::dds_::Odometry_");
+  f(s.align, "quorvane_protocol::msg::dds_::Align_");
+}
+
+// The echo topics of a type: ping/PoseStamped and so on.
+inline std::string echo_topic(const char* direction, const std::string& dds_type_name) {
+  const auto start = dds_type_name.rfind("::") + 2;
+  return direction + ("/" + dds_type_name.substr(start, dds_type_name.size() - start - 1));
 }
 
 }  // namespace message_samples

@@ -1,21 +1,34 @@
+// The command line: ROS argument blocks, parameter overrides with their
+// typing, parameter files, remapping and names; and the parameter store.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "arguments.hpp"
+#include "parameter_store.hpp"
 #include "rclcpp/exceptions.hpp"
+#include "rclcpp/parameter.hpp"
 
 namespace {
 
 using rclcpp::ParameterValue;
 using rclcpp::exceptions::InvalidNamespaceError;
 using rclcpp::exceptions::InvalidNodeNameError;
+using rclcpp::exceptions::InvalidParametersException;
+using rclcpp::exceptions::InvalidParameterTypeException;
 using rclcpp::exceptions::InvalidTopicNameError;
+using rclcpp::exceptions::ParameterAlreadyDeclaredException;
 using rclcpp::exceptions::RCLInvalidROSArgsError;
 using rclcpp::exceptions::UnknownROSArgsError;
 using rclcpp_dds::Arguments;
+using rclcpp_dds::ParameterStore;
+using Descriptor = rcl_interfaces::msg::ParameterDescriptor;
 
 Arguments parse(std::vector<std::string> args) {
   args.insert(args.begin(), "prog");
@@ -32,28 +45,39 @@ ParameterValue param(const std::string& value) {
   return overrides.at("x");
 }
 
-std::string error_of(const std::vector<std::string>& args) {
+// The message of the E that f throws.
+template <class E, class F>
+std::string what(F f) {
   try {
-    parse(args);
-  } catch (const RCLInvalidROSArgsError& error) {
+    f();
+  } catch (const E& error) {
     return error.what();
   }
-  return "no error";
+  return "nothing thrown";
 }
 
-TEST(ParseArguments, KeepsNonRosArgumentsInOrder) {
+std::string error_of(const std::vector<std::string>& args) {
+  return what<RCLInvalidROSArgsError>([&] { parse(args); });
+}
+
+TEST(ParseArguments, SplitsRosArgumentBlocksFromTheProgramsArguments) {
   const auto args = parse(
       {"a", "--ros-args", "-p", "x:=1", "--", "b", "--ros-args", "-r", "c:=d", "--", "--", "e"});
   EXPECT_EQ(args.non_ros_args, (std::vector<std::string>{"prog", "a", "b", "--", "e"}));
   EXPECT_EQ(args.parameter_overrides.size(), 1u);
   EXPECT_EQ(args.topic_remaps.size(), 1u);
-}
-
-TEST(ParseArguments, RosArgumentsRunToTheEndWithoutTerminator) {
-  const auto args = parse({"--ros-args", "--param", "x:=1", "--ros-args", "--remap", "a:=b"});
-  EXPECT_EQ(args.non_ros_args, std::vector<std::string>{"prog"});
-  EXPECT_EQ(args.parameter_overrides.size(), 1u);
-  EXPECT_EQ(args.topic_remaps.size(), 1u);
+  // Without a terminator ROS arguments run to the end; logging switches take
+  // their own arguments.
+  const auto open = parse(
+      {"--ros-args", "--param", "x:=1", "--ros-args", "--remap", "a:=b", "--log-level", "DEBUG",
+       "--log-level", "rclcpp:=Warn", "--disable-stdout-logs", "--enable-external-lib-logs",
+       "--log-config-file", "log.conf", "-e", "/enclave", "--log-file-name", "prefix"});
+  EXPECT_EQ(open.non_ros_args, std::vector<std::string>{"prog"});
+  EXPECT_EQ(open.parameter_overrides.size(), 1u);
+  EXPECT_EQ(open.topic_remaps.size(), 1u);
+  EXPECT_EQ(open.log_level, "debug");
+  EXPECT_EQ(open.logger_levels.at("rclcpp"), "warn");
+  EXPECT_EQ(open.enclave, "/enclave");
 }
 
 TEST(ParseArguments, ReportsEveryUnknownRosArgument) {
@@ -78,138 +102,95 @@ TEST(ParseArguments, MalformedArgumentsNameTheCulprit) {
   EXPECT_EQ(error_of({"--ros-args", "-p", "trigger_mode"}),
             "Couldn't parse parameter override rule: '-p trigger_mode'. Error: expected "
             "'name:=value'");
-  EXPECT_NE(error_of({"--ros-args", "-p", ":=4"}).find("'-p :=4'. Error: empty parameter name"),
-            std::string::npos);
-  EXPECT_NE(error_of({"--ros-args", "-p", "x:="}).find("no value for parameter 'x'"),
-            std::string::npos);
-  EXPECT_NE(error_of({"--ros-args", "-p", "a b:=1"}).find("invalid parameter name 'a b'"),
-            std::string::npos);
-  EXPECT_NE(error_of({"--ros-args", "-p", "x:=[1, 2.0]"}).find("Sequence should be of same type"),
-            std::string::npos);
-  EXPECT_NE(error_of({"--ros-args", "-p", "x:=[]"}).find("Empty sequence"), std::string::npos);
-  EXPECT_NE(error_of({"--ros-args", "-p", "x:={a: 1}"}).find("A map is not a parameter value"),
-            std::string::npos);
-  EXPECT_NE(error_of({"--ros-args", "-p", "x:=[1"}).find("'-p x:=[1'. Error: "), std::string::npos);
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"-p", ":=4"}, "'-p :=4'. Error: empty parameter name"},
+      {{"-p", "x:="}, "no value for parameter 'x'"},
+      {{"-p", "a b:=1"}, "invalid parameter name 'a b'"},
+      {{"-p", "x:=[1, 2.0]"}, "Sequence should be of same type"},
+      {{"-p", "x:=[]"}, "Empty sequence"},
+      {{"-p", "x:={a: 1}"}, "A map is not a parameter value"},
+      {{"-p", "x:=[1"}, "'-p x:=[1'. Error: "},
+      {{"--log-level", "loud"}, "valid severity level"},
+      {{"--log-level", ":=info"}, "name is empty"},
+      {{"-r", "cmd_vel"}, "'-r cmd_vel'. Error: expected"},
+      {{"-r", "__ns:=robot1"}, "fully qualified"},
+      {{"-r", "__ns:=//"}, "fully qualified"},
+      {{"-r", "__ns:=/a//b"}, "fully qualified"},
+      {{"-r", "__ns:=/1a"}, "fully qualified"},
+      {{"-r", "__node:=1bad"}, "must not start with a number"},
+      {{"-r", "/a/*:=/b"}, "Wildcard '*'"},
+      {{"-r", "a:=b c"}, "invalid replacement name"},
+      {{"-r", "a:=/9b"}, "invalid replacement name"},
+      {{"-r", "a:="}, "empty replacement"},
+      {{"-r", "bad-node:a:=b"}, "invalid node name"},
+      // A malformed argument wins over unknown ones.
+      {{"--foo", "-p", "novalue"}, "'-p novalue'"},
+  };
+  for (auto [args, expected] : cases) {
+    args.insert(args.begin(), "--ros-args");
+    EXPECT_NE(error_of(args).find(expected), std::string::npos) << args.back();
+  }
 }
 
-TEST(ParseArguments, MalformedArgumentWinsOverUnknownOnes) {
-  EXPECT_THROW(parse({"--ros-args", "--foo", "-p", "novalue"}), RCLInvalidROSArgsError);
-}
-
-TEST(ParameterTyping, IntegersAsStrtollWithBaseZero) {
-  EXPECT_EQ(param("4"), ParameterValue(4));
-  EXPECT_EQ(param("-7"), ParameterValue(-7));
-  EXPECT_EQ(param("+3"), ParameterValue(3));
-  EXPECT_EQ(param("0x1F"), ParameterValue(31));
-  EXPECT_EQ(param("010"), ParameterValue(8));
-  EXPECT_EQ(param("9223372036854775807"), ParameterValue(INT64_MAX));
-}
-
-TEST(ParameterTyping, Doubles) {
-  EXPECT_EQ(param("4.0"), ParameterValue(4.0));
-  EXPECT_EQ(param("1e3"), ParameterValue(1000.0));
-  EXPECT_EQ(param("-.5"), ParameterValue(-0.5));
-  // Too large for int64: rcl falls back to a double.
-  EXPECT_EQ(param("9223372036854775808"), ParameterValue(9223372036854775808.0));
-  EXPECT_EQ(param(".inf").get<double>(), INFINITY);
-  EXPECT_EQ(param("-.Inf").get<double>(), -INFINITY);
-  EXPECT_EQ(param("inf").get<double>(), INFINITY);
+// YAML scalar typing as rcl does it: integers as strtoll with base 0 (beyond
+// int64 a double), then doubles, YAML 1.1 booleans in three cases, anything
+// else a string; sequences of one type.
+TEST(ParameterTyping, YamlScalarsAndSequences) {
+  using V = ParameterValue;
+  EXPECT_EQ(param("4"), V(4));
+  EXPECT_EQ(param("+3"), V(3));
+  EXPECT_EQ(param("0x1F"), V(31));
+  EXPECT_EQ(param("010"), V(8));
+  EXPECT_EQ(param("9223372036854775807"), V(INT64_MAX));
+  EXPECT_EQ(param("4.0"), V(4.0));
+  EXPECT_EQ(param("1e3"), V(1000.0));
+  EXPECT_EQ(param("-.5"), V(-0.5));
+  EXPECT_EQ(param("9223372036854775808"), V(9223372036854775808.0));
+  EXPECT_EQ(param(".inf"), V(INFINITY));
+  EXPECT_EQ(param("-.Inf"), V(-INFINITY));
+  EXPECT_EQ(param("inf"), V(INFINITY));
+  EXPECT_EQ(param("tRUE"), V("tRUE"));
+  EXPECT_EQ(param("'4'"), V("4"));
+  EXPECT_EQ(param("\"true\""), V("true"));
+  EXPECT_EQ(param("''"), V(""));
+  EXPECT_EQ(param("!!str 4.0"), V("4.0"));
+  EXPECT_EQ(param("!!float 4"), V(4));
+  EXPECT_EQ(param("4.0m"), V("4.0m"));
+  EXPECT_EQ(param("a:=b"), V("a:=b"));
+  EXPECT_EQ(param("~"), V("~"));
+  EXPECT_EQ(param("null"), V("null"));
+  EXPECT_EQ(param("[1, 2]"), V(std::vector<int64_t>{1, 2}));
+  EXPECT_EQ(param("[1.5, 2.0]"), V(std::vector<double>{1.5, 2.0}));
+  EXPECT_EQ(param("[true, off]"), V(std::vector<bool>{true, false}));
+  EXPECT_EQ(param("[a, '1']"), V(std::vector<std::string>{"a", "1"}));
+  for (const char* word : {"true", "True", "TRUE", "yes", "Yes", "YES", "on", "On", "ON", "y"}) {
+    EXPECT_EQ(param(word), V(true)) << word;
+  }
+  for (const char* word : {"false", "False", "FALSE", "no", "NO", "off", "Off", "n", "N"}) {
+    EXPECT_EQ(param(word), V(false)) << word;
+  }
   EXPECT_TRUE(std::isnan(param("nan").get<double>()));
   EXPECT_TRUE(std::isnan(param(".NaN").get<double>()));
 }
 
-TEST(ParameterTyping, BooleanWordsInThreeCases) {
-  for (const char* word : {"true", "True", "TRUE", "yes", "Yes", "YES", "on", "On", "ON", "y"}) {
-    EXPECT_EQ(param(word), ParameterValue(true)) << word;
-  }
-  for (const char* word : {"false", "False", "FALSE", "no", "NO", "off", "Off", "n", "N"}) {
-    EXPECT_EQ(param(word), ParameterValue(false)) << word;
-  }
-  EXPECT_EQ(param("tRUE"), ParameterValue("tRUE"));
-}
-
-TEST(ParameterTyping, QuotedAndOtherTextAreStrings) {
-  EXPECT_EQ(param("'4'"), ParameterValue("4"));
-  EXPECT_EQ(param("\"true\""), ParameterValue("true"));
-  EXPECT_EQ(param("''"), ParameterValue(""));
-  EXPECT_EQ(param("!!str 4.0"), ParameterValue("4.0"));
-  EXPECT_EQ(param("!!float 4"), ParameterValue(4));
-  EXPECT_EQ(param("4.0m"), ParameterValue("4.0m"));
-  EXPECT_EQ(param("hello world"), ParameterValue("hello world"));
-  EXPECT_EQ(param("a:=b"), ParameterValue("a:=b"));
-  EXPECT_EQ(param("~"), ParameterValue("~"));
-  EXPECT_EQ(param("null"), ParameterValue("null"));
-}
-
-TEST(ParameterTyping, SequencesOfOneType) {
-  EXPECT_EQ(param("[1, 2]"), ParameterValue(std::vector<int64_t>{1, 2}));
-  EXPECT_EQ(param("[1.5, 2.0]"), ParameterValue(std::vector<double>{1.5, 2.0}));
-  EXPECT_EQ(param("[true, off]"), ParameterValue(std::vector<bool>{true, false}));
-  EXPECT_EQ(param("[a, '1']"), ParameterValue(std::vector<std::string>{"a", "1"}));
-}
-
-TEST(ParseArguments, LogLevelsAndSwitches) {
-  const auto args =
-      parse({"--ros-args", "--log-level", "DEBUG", "--log-level", "rclcpp:=Warn",
-             "--disable-stdout-logs", "--disable-rosout-logs", "--enable-external-lib-logs",
-             "--log-config-file", "log.conf", "-e", "/enclave", "--log-file-name", "prefix"});
-  EXPECT_EQ(args.log_level, "debug");
-  EXPECT_EQ(args.logger_levels.at("rclcpp"), "warn");
-  EXPECT_FALSE(args.log_stdout);
-  EXPECT_FALSE(args.log_rosout);
-  EXPECT_TRUE(args.log_external_lib);
-  EXPECT_EQ(args.log_config_file, "log.conf");
-  EXPECT_EQ(args.enclave, "/enclave");
-  EXPECT_NE(error_of({"--ros-args", "--log-level", "loud"}).find("valid severity level"),
-            std::string::npos);
-  EXPECT_NE(error_of({"--ros-args", "--log-level", ":=info"}).find("name is empty"),
-            std::string::npos);
-}
-
-TEST(ParseArguments, MalformedRemapRules) {
-  EXPECT_NE(error_of({"--ros-args", "-r", "cmd_vel"}).find("'-r cmd_vel'. Error: expected"),
-            std::string::npos);
-  for (const char* rule : {"__ns:=robot1", "__ns:=//", "__ns:=/a//b", "__ns:=/1a"}) {
-    EXPECT_NE(error_of({"--ros-args", "-r", rule}).find("fully qualified"), std::string::npos)
-        << rule;
-  }
-  EXPECT_NE(error_of({"--ros-args", "-r", "__node:=1bad"}).find("must not start with a number"),
-            std::string::npos);
-  EXPECT_NE(error_of({"--ros-args", "-r", "/a/*:=/b"}).find("Wildcard '*'"), std::string::npos);
-  EXPECT_NE(error_of({"--ros-args", "-r", "a:=b c"}).find("invalid replacement name"),
-            std::string::npos);
-  EXPECT_NE(error_of({"--ros-args", "-r", "a:=/9b"}).find("invalid replacement name"),
-            std::string::npos);
-  EXPECT_NE(error_of({"--ros-args", "-r", "a:="}).find("empty replacement"), std::string::npos);
-  EXPECT_NE(error_of({"--ros-args", "-r", "bad-node:a:=b"}).find("invalid node name"),
-            std::string::npos);
-}
-
-TEST(OverridesFor, LaterValueForTheSameKeyWins) {
+TEST(OverridesFor, SelectsTheNodeAndTheLaterValue) {
   const auto args = parse({"--ros-args", "-p", "x:=1", "-p", "y:=2", "-p", "x:=3.0"});
-  const auto overrides = rclcpp_dds::overrides_for(args, "/align_controller");
-  EXPECT_EQ(overrides.at("x"), ParameterValue(3.0));
-  EXPECT_EQ(overrides.at("y"), ParameterValue(2));
-}
-
-TEST(OverridesFor, NodePrefixSelectsTheNode) {
-  const auto args = parse({"--ros-args", "-p", "other:x:=1", "-p", "align_controller:y:=2"});
-  EXPECT_EQ(rclcpp_dds::overrides_for(args, "/align_controller").count("x"), 0u);
-  EXPECT_EQ(rclcpp_dds::overrides_for(args, "/align_controller").at("y"), ParameterValue(2));
-  EXPECT_EQ(rclcpp_dds::overrides_for(args, "/other").at("x"), ParameterValue(1));
+  EXPECT_EQ(rclcpp_dds::overrides_for(args, "/n").at("x"), ParameterValue(3.0));
+  EXPECT_EQ(rclcpp_dds::overrides_for(args, "/n").at("y"), ParameterValue(2));
+  const auto prefixed = parse({"--ros-args", "-p", "other:x:=1", "-p", "align_controller:y:=2"});
+  EXPECT_EQ(rclcpp_dds::overrides_for(prefixed, "/align_controller").count("x"), 0u);
+  EXPECT_EQ(rclcpp_dds::overrides_for(prefixed, "/align_controller").at("y"), ParameterValue(2));
+  EXPECT_EQ(rclcpp_dds::overrides_for(prefixed, "/other").at("x"), ParameterValue(1));
   // A bare node name only names a node of the root namespace.
-  EXPECT_TRUE(rclcpp_dds::overrides_for(args, "/robot1/align_controller").empty());
-}
-
-TEST(OverridesFor, KeysKeepTheOrderOfTheirFirstAppearance) {
+  EXPECT_TRUE(rclcpp_dds::overrides_for(prefixed, "/robot1/align_controller").empty());
   // rcl groups values by key: the node's own key, first seen after "/**", wins even over a
   // later "/**" value.
-  const auto args =
+  const auto grouped =
       parse({"--ros-args", "-p", "x:=1", "-p", "align_controller:x:=2", "-p", "x:=3"});
-  EXPECT_EQ(rclcpp_dds::overrides_for(args, "/align_controller").at("x"), ParameterValue(2));
+  EXPECT_EQ(rclcpp_dds::overrides_for(grouped, "/align_controller").at("x"), ParameterValue(2));
 }
 
-TEST(ResolveTopic, ExpandsAgainstTheNode) {
+TEST(ResolveTopic, ExpandsAgainstTheNodeThenRemaps) {
   const Arguments none;
   EXPECT_EQ(rclcpp_dds::resolve_topic(none, "cmd_vel", "n", "/"), "/cmd_vel");
   EXPECT_EQ(rclcpp_dds::resolve_topic(none, "cmd_vel", "n", "/robot1"), "/robot1/cmd_vel");
@@ -217,9 +198,7 @@ TEST(ResolveTopic, ExpandsAgainstTheNode) {
   EXPECT_EQ(rclcpp_dds::resolve_topic(none, "~/status", "n", "/robot1"), "/robot1/n/status");
   EXPECT_EQ(rclcpp_dds::resolve_topic(none, "~", "n", "/"), "/n");
   EXPECT_EQ(rclcpp_dds::resolve_topic(none, "{node}/x", "n", "/a"), "/a/n/x");
-}
-
-TEST(ResolveTopic, RemapsResolvedNamesFirstMatchWins) {
+  // Remaps apply to resolved names, the first match winning.
   const auto args = parse({"--ros-args", "-r", "/cmd_vel:=/robot1/cmd_vel", "-r", "other:odom:=/x",
                            "-r", "odom:=wheel_odom", "-r", "odom:=/late"});
   EXPECT_EQ(rclcpp_dds::resolve_topic(args, "/cmd_vel", "n", "/"), "/robot1/cmd_vel");
@@ -257,6 +236,170 @@ TEST(NodeNameAndNamespace, RemapsAndNormalises) {
   EXPECT_THROW(rclcpp_dds::node_namespace_for(none, "/a/", "n"), InvalidNamespaceError);
   EXPECT_THROW(rclcpp_dds::node_name_for(none, "my-node"), InvalidNodeNameError);
   EXPECT_THROW(rclcpp_dds::node_name_for(none, ""), InvalidNodeNameError);
+}
+
+TEST(ParameterValue, TypedGetAndTextAsRclcpp) {
+  const ParameterValue value(4);
+  EXPECT_EQ(value.get<int>(), 4);
+  EXPECT_EQ(what<rclcpp::ParameterTypeException>([&] { value.get<double>(); }),
+            "expected [double] got [integer]");
+  EXPECT_THROW(ParameterValue().get<bool>(), rclcpp::ParameterTypeException);
+  EXPECT_EQ(rclcpp::to_string(ParameterValue(std::vector<bool>{true, false})), "[true, false]");
+  EXPECT_EQ(rclcpp::to_string(ParameterValue(2.5)), "2.500000");
+  // const char* must not decay to bool.
+  EXPECT_EQ(ParameterValue("on").get_type(), rclcpp::PARAMETER_STRING);
+}
+
+TEST(ParameterStore, DeclareTakesTheOverrideUnlessIgnoredOrTheDefault) {
+  ParameterStore store({{"trigger_mode", ParameterValue(4.0)}, {"x", ParameterValue(4.0)}});
+  EXPECT_EQ(store.declare("trigger_mode", ParameterValue(3.0), Descriptor{}, false),
+            ParameterValue(4.0));
+  EXPECT_EQ(store.declare("x", ParameterValue(3.0), Descriptor{}, true), ParameterValue(3.0));
+  EXPECT_EQ(store.declare("kp_u_", ParameterValue(3.0), Descriptor{}, false), ParameterValue(3.0));
+  ParameterStore dynamic_store({{"x", ParameterValue(4)}});
+  Descriptor dynamic;
+  dynamic.dynamic_typing = true;
+  EXPECT_EQ(dynamic_store.declare("x", ParameterValue(3.0), dynamic, false), ParameterValue(4));
+  EXPECT_EQ(dynamic_store.declare("unset", ParameterValue(), dynamic, false), ParameterValue());
+}
+
+// The exact wording of a wrong type is checked through the node (test_pub_sub).
+TEST(ParameterStore, InvalidDeclarationsLeaveNothingBehind) {
+  ParameterStore store({{"trigger_mode", ParameterValue(4)}, {"name", ParameterValue(true)}});
+  EXPECT_THROW(store.declare("trigger_mode", ParameterValue(3.0), Descriptor{}, false),
+               InvalidParameterTypeException);
+  EXPECT_EQ(store.find("trigger_mode"), nullptr);
+  EXPECT_THROW(store.declare("name", ParameterValue("robot"), Descriptor{}, false),
+               InvalidParameterTypeException);
+  store.declare("x", ParameterValue(1.0), Descriptor{}, false);
+  EXPECT_EQ(what<ParameterAlreadyDeclaredException>(
+                [&] { store.declare("x", ParameterValue(2.0), Descriptor{}, false); }),
+            "parameter 'x' has already been declared");
+  EXPECT_EQ(store.find("x")->get<double>(), 1.0);
+  EXPECT_THROW(store.declare("", ParameterValue(1.0), Descriptor{}, false),
+               InvalidParametersException);
+  EXPECT_THROW(store.declare("y", ParameterValue(), Descriptor{}, false),
+               InvalidParameterTypeException);
+}
+
+// Parameter files, written to a fresh directory per test.
+class ParamsFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "params-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string write(const std::string& name, const std::string& content) {
+    const auto path = (dir_ / name).string();
+    std::ofstream(path) << content;
+    return path;
+  }
+
+  std::map<std::string, ParameterValue> overrides(const std::string& content,
+                                                  const std::string& node_fqn) {
+    return rclcpp_dds::overrides_for(
+        parse({"--ros-args", "--params-file", write("p.yaml", content)}), node_fqn);
+  }
+
+  // The message, checked to name the file on one line.
+  std::string file_error_of(const std::string& content) {
+    const auto path = write("bad.yaml", content);
+    const auto message = error_of({"--ros-args", "--params-file", path});
+    EXPECT_EQ(message.find("Couldn't parse params file: '--params-file " + path + "'. Error: "), 0u)
+        << message;
+    EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    return message;
+  }
+
+  std::filesystem::path dir_;
+};
+
+TEST_F(ParamsFile, NodeKeysInRosLayout) {
+  const std::string content =
+      "align_controller:\n"
+      "  ros__parameters:\n"
+      "    trigger_mode: 4.0\n"
+      "    pid:\n"
+      "      kp: 1.5\n"
+      "      limits: {upper: 0.1}\n"
+      "/**:\n"
+      "  ros__parameters:\n"
+      "    use_sim_time: false\n"
+      "/robot1:\n"
+      "  align_controller:\n"
+      "    ros__parameters:\n"
+      "      name: \"4\"\n"
+      "/**/other:\n"
+      "  ros__parameters:\n"
+      "    gains: [1.0, 2.0]\n"
+      "/*:\n"
+      "  ros__parameters:\n"
+      "    root_only: 1\n";
+  const auto root = overrides(content, "/align_controller");
+  EXPECT_EQ(root.at("trigger_mode"), ParameterValue(4.0));
+  EXPECT_EQ(root.at("pid.kp"), ParameterValue(1.5));
+  EXPECT_EQ(root.at("pid.limits.upper"), ParameterValue(0.1));
+  EXPECT_EQ(root.at("use_sim_time"), ParameterValue(false));
+  EXPECT_EQ(root.count("name"), 0u);
+  EXPECT_EQ(root.at("root_only"), ParameterValue(1));
+  const auto namespaced = overrides(content, "/robot1/align_controller");
+  EXPECT_EQ(namespaced.at("name"), ParameterValue("4"));
+  EXPECT_EQ(namespaced.count("trigger_mode"), 0u);
+  EXPECT_EQ(namespaced.count("root_only"), 0u);
+  EXPECT_EQ(namespaced.at("use_sim_time"), ParameterValue(false));
+  EXPECT_EQ(overrides(content, "/a/b/other").at("gains"),
+            ParameterValue(std::vector<double>{1.0, 2.0}));
+}
+
+TEST_F(ParamsFile, IntegerInFileFailsDeclarationOfDouble) {
+  ParameterStore store(overrides("align_controller:\n  ros__parameters:\n    trigger_mode: 4\n",
+                                 "/align_controller"));
+  EXPECT_THROW(store.declare("trigger_mode", ParameterValue(3.0), Descriptor{}, false),
+               InvalidParameterTypeException);
+}
+
+TEST_F(ParamsFile, LaterSourcesWin) {
+  const auto first = write("a.yaml", "/**:\n  ros__parameters:\n    x: 1.0\n    y: 1.0\n");
+  const auto second = write("b.yaml", "/**:\n  ros__parameters:\n    x: 2.0\n");
+  const auto result = rclcpp_dds::overrides_for(
+      parse({"--ros-args", "--params-file", first, "--params-file", second, "-p", "y:=3.0"}), "/n");
+  EXPECT_EQ(result.at("x"), ParameterValue(2.0));
+  EXPECT_EQ(result.at("y"), ParameterValue(3.0));
+}
+
+TEST_F(ParamsFile, EmptyFileAndEmptyParametersAreAccepted) {
+  EXPECT_TRUE(overrides("", "/n").empty());
+  EXPECT_TRUE(overrides("# nothing\n", "/n").empty());
+  EXPECT_TRUE(overrides("n:\n  ros__parameters:\n", "/n").empty());
+}
+
+TEST_F(ParamsFile, MalformedFilesAreRejected) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"n:\n  ros__parameters:\n    x: [1\n", "line"},
+      {"trigger_mode: 4.0\n", "Cannot have a value before ros__parameters"},
+      {"n:\n  trigger_mode: 4.0\n", "Cannot have a value before"},
+      {"ros__parameters:\n  x: 1\n", "There are no node names"},
+      {"n:\n  ros__parameters:\n    x:\n", "No value at line 3"},
+      {"n:\n  ros__parameters:\n    x: [1, a]\n", "same type"},
+      {"n:\n  ros__parameters:\n    x: [[1]]\n", "only scalar"},
+      {"bad-name:\n  ros__parameters:\n    x: 1\n", "Invalid node name"},
+      {"- a\n- b\n", "Sequences can only be values"},
+      {"n:\n  ros__parameters: 5\n", "Expected a map"},
+  };
+  for (const auto& [content, expected] : cases) {
+    EXPECT_NE(file_error_of(content).find(expected), std::string::npos) << content;
+  }
+}
+
+TEST_F(ParamsFile, UnreadableFileIsRejected) {
+  const auto missing = (dir_ / "missing.yaml").string();
+  EXPECT_EQ(error_of({"--ros-args", "--params-file", missing}),
+            "Couldn't parse params file: '--params-file " + missing +
+                "'. Error: Error opening YAML file (No such file or directory)");
+  EXPECT_THROW(parse({"--ros-args", "--params-file", dir_.string()}), RCLInvalidROSArgsError);
 }
 
 }  // namespace

@@ -1,17 +1,19 @@
-// Publishers, subscriptions and spin_some within one process, and what the
-// layer's endpoints advertise to other DDS participants.
+// Publishers, subscriptions, spin_some and parameters within one process, and
+// what the layer's participant and endpoints show other DDS participants.
 #include <dds/dds.h>
 #include <dds/ddsi/ddsi_serdata.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "geometry_msgs/msg/pose_stamped.hpp"
@@ -34,25 +36,29 @@ class PubSub : public testing::Test {
     rclcpp::init(static_cast<int>(args.size()), args.data());
   }
   void TearDown() override { rclcpp::shutdown(); }
-
-  static Align align(int32_t success) {
-    Align msg;
-    msg.enable = 1;
-    msg.success = success;
-    return msg;
-  }
 };
+
+// Spins node until cond holds, for up to 5 s.
+bool spin_until(const rclcpp::Node::SharedPtr& node, const std::function<bool()>& cond) {
+  return wait_until(
+      [&] {
+        rclcpp::spin_some(node);
+        return cond();
+      },
+      milliseconds(5000));
+}
 
 TEST_F(PubSub, SpinSomeDeliversOneMessagePerSubscriptionInCreationOrder) {
   init("15");
   auto node = std::make_shared<rclcpp::Node>("order");
   std::vector<std::string> calls;
-  auto first = node->create_subscription<Align>("first", 10, [&](Align::SharedPtr m) {
-    calls.push_back("first" + std::to_string(m->success));
-  });
-  auto second = node->create_subscription<Align>("second", 10, [&](Align::SharedPtr m) {
-    calls.push_back("second" + std::to_string(m->success));
-  });
+  auto record = [&](std::string topic) {
+    return [&calls, topic](Align::SharedPtr m) {
+      calls.push_back(topic + std::to_string(m->success));
+    };
+  };
+  auto first = node->create_subscription<Align>("first", 10, record("first"));
+  auto second = node->create_subscription<Align>("second", 10, record("second"));
   auto pub_first = node->create_publisher<Align>("first", 10);
   auto pub_second = node->create_publisher<Align>("second", 10);
   ASSERT_TRUE(wait_until(
@@ -63,16 +69,10 @@ TEST_F(PubSub, SpinSomeDeliversOneMessagePerSubscriptionInCreationOrder) {
       milliseconds(5000)));
   // Published second-topic first: delivery order is the subscriptions' order.
   for (int i = 1; i <= 2; ++i) {
-    pub_second->publish(align(i));
-    pub_first->publish(align(i));
+    pub_second->publish(Align{1, 0, i});
+    pub_first->publish(Align{1, 0, i});
   }
-  ASSERT_TRUE(wait_until(
-      [&] {
-        rclcpp::spin_some(node);
-        return calls.size() >= 2;
-      },
-      milliseconds(5000)));
-  ASSERT_EQ(calls.size(), 2u);
+  ASSERT_TRUE(spin_until(node, [&] { return calls.size() >= 2; }));
   EXPECT_EQ(calls, (std::vector<std::string>{"first1", "second1"}));
   rclcpp::spin_some(node);
   EXPECT_EQ(calls, (std::vector<std::string>{"first1", "second1", "first2", "second2"}));
@@ -80,78 +80,63 @@ TEST_F(PubSub, SpinSomeDeliversOneMessagePerSubscriptionInCreationOrder) {
   EXPECT_EQ(calls.size(), 4u);
 }
 
-class Receiver {
- public:
-  void on_shared(geometry_msgs::msg::Twist::SharedPtr msg) { shared = msg->linear.x; }
-  void on_ref(const geometry_msgs::msg::Twist& msg) { ref = msg.linear.x; }
-
-  double shared = 0.0;
-  double ref = 0.0;
+struct Receiver {
+  void on_shared(geometry_msgs::msg::Twist::SharedPtr msg) { got = msg->linear.x; }
+  double got = 0.0;
 };
 
-TEST_F(PubSub, AcceptsTheCallbackFormsOfRclcpp) {
+TEST_F(PubSub, CallbackFormsOfRclcppGetMessagesUntilReleased) {
+  using Twist = geometry_msgs::msg::Twist;
   init("16");
   auto node = std::make_shared<rclcpp::Node>("forms");
-  Receiver receiver;
-  double const_shared = 0.0;
-  double unique = 0.0;
-  using std::placeholders::_1;
-  using Twist = geometry_msgs::msg::Twist;
+  Receiver member;
+  std::vector<double> got(3, 0.0);
   std::vector<rclcpp::SubscriptionBase::SharedPtr> subs{
-      node->create_subscription<Twist>("/t", 10, std::bind(&Receiver::on_shared, &receiver, _1)),
-      node->create_subscription<Twist>("/t", 10, std::bind(&Receiver::on_ref, &receiver, _1)),
       node->create_subscription<Twist>(
-          "/t", 10, [&](Twist::ConstSharedPtr msg) { const_shared = msg->linear.x; }),
+          "/t", 10, std::bind(&Receiver::on_shared, &member, std::placeholders::_1)),
+      node->create_subscription<Twist>("/t", 10, [&](const Twist& m) { got[0] = m.linear.x; }),
       node->create_subscription<Twist>("/t", 10,
-                                       [&](Twist::UniquePtr msg) { unique = msg->linear.x; })};
+                                       [&](Twist::ConstSharedPtr m) { got[1] = m->linear.x; }),
+      node->create_subscription<Twist>("/t", 10,
+                                       [&](Twist::UniquePtr m) { got[2] = m->linear.x; })};
   auto pub = node->create_publisher<Twist>("/t", 10);
   ASSERT_TRUE(wait_until([&] { return pub->get_subscription_count() == 4; }, milliseconds(5000)));
   Twist msg;
   msg.linear.x = 0.5;
   pub->publish(msg);
-  ASSERT_TRUE(wait_until(
-      [&] {
-        rclcpp::spin_some(node);
-        return receiver.shared != 0.0 && receiver.ref != 0.0 && const_shared != 0.0 &&
-               unique != 0.0;
-      },
-      milliseconds(5000)));
-  EXPECT_EQ(receiver.shared, 0.5);
-  EXPECT_EQ(receiver.ref, 0.5);
-  EXPECT_EQ(const_shared, 0.5);
-  EXPECT_EQ(unique, 0.5);
-}
-
-TEST_F(PubSub, ReleasedSubscriptionGetsNothing) {
-  init("29");
-  auto node = std::make_shared<rclcpp::Node>("released");
-  int calls = 0;
-  auto sub = node->create_subscription<Align>("/a", 10, [&](Align::SharedPtr) { ++calls; });
-  auto pub = node->create_publisher<Align>("/a", 10);
-  ASSERT_TRUE(wait_until([&] { return pub->get_subscription_count() == 1; }, milliseconds(5000)));
-  sub.reset();
+  EXPECT_TRUE(spin_until(node, [&] { return member.got == 0.5 && got == std::vector(3, 0.5); }));
+  // Released subscriptions get nothing more (and their callbacks are not called).
+  subs.clear();
   ASSERT_TRUE(wait_until([&] { return pub->get_subscription_count() == 0; }, milliseconds(5000)));
-  pub->publish(align(1));
+  msg.linear.x = 1.0;
+  pub->publish(msg);
   rclcpp::spin_some(node);
-  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(member.got, 0.5);
+  EXPECT_EQ(got, std::vector(3, 0.5));
 }
 
 TEST_F(PubSub, TopicNamesResolveAgainstNamespaceAndRemaps) {
   init("17", {"--ros-args", "-r", "/cmd_vel:=/robot1/cmd_vel", "-r", "__ns:=/fleet"});
   auto node = std::make_shared<rclcpp::Node>("names", "/ignored");
-  EXPECT_STREQ(node->get_namespace(), "/fleet");
   EXPECT_STREQ(node->get_fully_qualified_name(), "/fleet/names");
   EXPECT_STREQ(node->create_publisher<Align>("/cmd_vel", 10)->get_topic_name(), "/robot1/cmd_vel");
-  EXPECT_STREQ(node->create_publisher<Align>("status", 10)->get_topic_name(), "/fleet/status");
-  EXPECT_STREQ(node->create_subscription<Align>("/align_request", 1, [](Align::SharedPtr) {})
-                   ->get_topic_name(),
-               "/align_request");
+  EXPECT_STREQ(
+      node->create_subscription<Align>("status", 1, [](Align::SharedPtr) {})->get_topic_name(),
+      "/fleet/status");
 }
 
-TEST_F(PubSub, ParametersComeFromTheCommandLine) {
-  init("30", {"--ros-args", "-p", "gain:=4.0", "-p", "trigger_mode:=4", "-p", "name:=dock"});
+// Defaults, a parameter file and -p (the later source winning) reach the node.
+TEST_F(PubSub, ParametersReachTheNode) {
+  const auto file = std::filesystem::temp_directory_path() /
+                    ("test_pub_sub_params_" + std::to_string(getpid()) + ".yaml");
+  std::ofstream(file) << "params:\n  ros__parameters:\n    gain: 1.5\n    from_file: 2.5\n";
+  const std::string path = file.string();
+  init("30", {"--ros-args", "--params-file", path.c_str(), "-p", "gain:=4.0", "-p",
+              "trigger_mode:=4", "-p", "name:=dock"});
+  std::filesystem::remove(file);
   auto node = std::make_shared<rclcpp::Node>("params");
   EXPECT_EQ(node->declare_parameter<double>("gain", 1.0), 4.0);
+  EXPECT_EQ(node->declare_parameter("from_file", 0.0), 2.5);
   EXPECT_EQ(node->declare_parameter("kept", 0.25), 0.25);
   EXPECT_EQ(node->declare_parameter<std::string>("name", "none"), "dock");
   EXPECT_EQ(node->declare_parameter("count", 3), 3);
@@ -176,93 +161,104 @@ TEST_F(PubSub, ParametersComeFromTheCommandLine) {
                rclcpp::exceptions::ParameterAlreadyDeclaredException);
 }
 
-// What a ROS 2 peer's discovery sees of a publisher and a subscription.
-TEST_F(PubSub, EndpointsAdvertiseRos2NamesAndQos) {
-  init("18");
-  auto node = std::make_shared<rclcpp::Node>("wire");
-  auto pub = node->create_publisher<geometry_msgs::msg::Twist>("/cmd_vel", 10);
-  auto sub = node->create_subscription<geometry_msgs::msg::PoseStamped>(
-      "/docking_pose", 1, [](geometry_msgs::msg::PoseStamped::SharedPtr) {});
-
-  const dds_entity_t observer = dds_create_participant(18, nullptr, nullptr);
-  ASSERT_GT(observer, 0);
-  struct Seen {
-    std::string type_name;
-    dds_reliability_kind_t reliability = DDS_RELIABILITY_BEST_EFFORT;
-    dds_durability_kind_t durability = DDS_DURABILITY_PERSISTENT;
-    std::vector<dds_data_representation_id_t> representations;
-  };
-  auto find = [&](dds_entity_t builtin_topic, const std::string& topic) {
-    const dds_entity_t reader = dds_create_reader(observer, builtin_topic, nullptr, nullptr);
-    Seen seen;
-    wait_until(
-        [&] {
-          void* samples[16] = {};
-          dds_sample_info_t infos[16];
-          const dds_return_t n = dds_read(reader, samples, infos, 16, 16);
-          for (dds_return_t i = 0; i < n; ++i) {
-            const auto* e = static_cast<const dds_builtintopic_endpoint_t*>(samples[i]);
-            if (infos[i].valid_data && e->topic_name == topic) {
-              seen.type_name = e->type_name;
-              dds_qget_reliability(e->qos, &seen.reliability, nullptr);
-              dds_qget_durability(e->qos, &seen.durability);
-              uint32_t count = 0;
-              dds_data_representation_id_t* ids = nullptr;
-              if (dds_qget_data_representation(e->qos, &count, &ids)) {
-                seen.representations.assign(ids, ids + count);
-                dds_free(ids);
-              }
-            }
-          }
-          if (n > 0) {
-            dds_return_loan(reader, samples, n);
-          }
-          return !seen.type_name.empty();
-        },
-        milliseconds(10000));
-    return seen;
-  };
-
-  auto expect_ros2 = [](const Seen& seen, const std::string& type_name) {
-    EXPECT_EQ(seen.type_name, type_name);
-    EXPECT_EQ(seen.reliability, DDS_RELIABILITY_RELIABLE);
-    EXPECT_EQ(seen.durability, DDS_DURABILITY_VOLATILE);
-    EXPECT_EQ(seen.representations,
-              std::vector<dds_data_representation_id_t>{DDS_DATA_REPRESENTATION_XCDR1});
-  };
-  expect_ros2(find(DDS_BUILTIN_TOPIC_DCPSPUBLICATION, "rt/cmd_vel"),
-              "geometry_msgs::msg::dds_::Twist_");
-  expect_ros2(find(DDS_BUILTIN_TOPIC_DCPSSUBSCRIPTION, "rt/docking_pose"),
-              "geometry_msgs::msg::dds_::PoseStamped_");
-  dds_delete(observer);
+// Reads a discovery built-in topic of observer until check accepts a sample.
+template <class Sample, class Check>
+bool discover(dds_entity_t observer, dds_entity_t builtin_topic, Check check) {
+  const dds_entity_t reader = dds_create_reader(observer, builtin_topic, nullptr, nullptr);
+  bool found = false;
+  wait_until(
+      [&] {
+        void* samples[16] = {};
+        dds_sample_info_t infos[16];
+        const dds_return_t n = dds_take(reader, samples, infos, 16, 16);
+        for (dds_return_t i = 0; i < n; ++i) {
+          found = found || (infos[i].valid_data && check(*static_cast<const Sample*>(samples[i])));
+        }
+        if (n > 0) {
+          dds_return_loan(reader, samples, n);
+        }
+        return found;
+      },
+      milliseconds(10000));
+  return found;
 }
 
-// The bytes a ROS 2 peer receives: encapsulation XCDR1 little endian, then
-// plain CDR with 8-byte alignment for doubles, strings as length + text + NUL.
-TEST_F(PubSub, WireBytesArePlainLittleEndianCdr) {
-  init("31");
-  auto node = std::make_shared<rclcpp::Node>("bytes");
-  auto pub = node->create_publisher<geometry_msgs::msg::PoseStamped>("/docking_pose", 10);
+// A second participant in this process sees the layer's participant with
+// the USER_DATA of ROS 2's.
+TEST_F(PubSub, ParticipantCarriesTheRos2Enclave) {
+  auto expect_user_data = [](uint32_t domain_id, const std::string& expected) {
+    const dds_entity_t observer = dds_create_participant(domain_id, nullptr, nullptr);
+    EXPECT_TRUE(discover<dds_builtintopic_participant_t>(
+        observer, DDS_BUILTIN_TOPIC_DCPSPARTICIPANT,
+        [&](const auto& participant) {
+          void* data = nullptr;
+          size_t size = 0;
+          const bool match = dds_qget_userdata(participant.qos, &data, &size) &&
+                             std::string(static_cast<char*>(data), size) == expected;
+          dds_free(data);
+          return match;
+        }))
+        << expected;
+    dds_delete(observer);
+  };
+  init("12");
+  expect_user_data(12, "enclave=/;");
+  rclcpp::shutdown();
+  init("10", {"--ros-args", "--enclave", "/robot1/controller"});
+  expect_user_data(10, "enclave=/robot1/controller;");
+}
 
-  const dds_entity_t observer = dds_create_participant(31, nullptr, nullptr);
+// What a ROS 2 peer sees of a publisher and a subscription: names and QoS in
+// discovery, and for data plain CDR: encapsulation XCDR1 little endian, 8-byte
+// alignment for doubles, strings as length + text + NUL.
+TEST_F(PubSub, EndpointsFollowRos2sWireConventions) {
+  init("18");
+  auto node = std::make_shared<rclcpp::Node>("wire");
+  auto pub = node->create_publisher<geometry_msgs::msg::PoseStamped>("/docking_pose", 10);
+  auto sub = node->create_subscription<geometry_msgs::msg::Twist>(
+      "/cmd_vel", 1, [](geometry_msgs::msg::Twist::SharedPtr) {});
+  const dds_entity_t observer = dds_create_participant(18, nullptr, nullptr);
   ASSERT_GT(observer, 0);
+  auto endpoint = [&](dds_entity_t builtin_topic, const std::string& topic) {
+    std::string seen = "not seen";
+    discover<dds_builtintopic_endpoint_t>(observer, builtin_topic, [&](const auto& e) {
+      if (topic != e.topic_name) {
+        return false;
+      }
+      dds_reliability_kind_t reliability = DDS_RELIABILITY_BEST_EFFORT;
+      dds_durability_kind_t durability = DDS_DURABILITY_PERSISTENT;
+      uint32_t count = 0;
+      dds_data_representation_id_t* ids = nullptr;
+      dds_qget_reliability(e.qos, &reliability, nullptr);
+      dds_qget_durability(e.qos, &durability);
+      dds_qget_data_representation(e.qos, &count, &ids);
+      seen = std::string(e.type_name) +
+             (reliability == DDS_RELIABILITY_RELIABLE ? " reliable" : " best effort") +
+             (durability == DDS_DURABILITY_VOLATILE ? " volatile" : " durable");
+      for (uint32_t i = 0; i < count; ++i) {
+        seen += ids[i] == DDS_DATA_REPRESENTATION_XCDR1 ? " XCDR1" : " XCDR2";
+      }
+      dds_free(ids);
+      return true;
+    });
+    return seen;
+  };
+  EXPECT_EQ(endpoint(DDS_BUILTIN_TOPIC_DCPSPUBLICATION, "rt/docking_pose"),
+            "geometry_msgs::msg::dds_::PoseStamped_ reliable volatile XCDR1");
+  EXPECT_EQ(endpoint(DDS_BUILTIN_TOPIC_DCPSSUBSCRIPTION, "rt/cmd_vel"),
+            "geometry_msgs::msg::dds_::Twist_ reliable volatile XCDR1");
+
   const auto* descriptor = static_cast<const dds_topic_descriptor_t*>(
       rclcpp_dds::type_support<geometry_msgs::msg::PoseStamped>().descriptor);
-  const dds_entity_t topic =
-      dds_create_topic(observer, descriptor, "rt/docking_pose", nullptr, nullptr);
-  const dds_entity_t reader = dds_create_reader(observer, topic, nullptr, nullptr);
+  const dds_entity_t reader = dds_create_reader(
+      observer, dds_create_topic(observer, descriptor, "rt/docking_pose", nullptr, nullptr),
+      nullptr, nullptr);
   ASSERT_GT(reader, 0);
   ASSERT_TRUE(wait_until([&] { return pub->get_subscription_count() == 1; }, milliseconds(5000)));
-
   geometry_msgs::msg::PoseStamped msg;
-  msg.header.stamp.sec = 1;
-  msg.header.stamp.nanosec = 2;
-  msg.header.frame_id = "base";
-  msg.pose.position.x = 1.0;
-  msg.pose.position.y = -2.0;
-  msg.pose.position.z = 0.5;
+  msg.header = {{1, 2}, "base"};
+  msg.pose.position = {1.0, -2.0, 0.5};
   pub->publish(msg);
-
   std::vector<unsigned char> bytes;
   ASSERT_TRUE(wait_until(
       [&] {

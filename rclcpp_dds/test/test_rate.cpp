@@ -35,7 +35,7 @@ class RateSchedule : public testing::Test {
   }
 };
 
-TEST_F(RateSchedule, TicksFollowTheStartNotTheCalls) {
+TEST_F(RateSchedule, TicksFollowTheStartUntilAPeriodIsMissed) {
   ManualRate rate(milliseconds(100));
   at(milliseconds(30));
   EXPECT_TRUE(rate.sleep());  // until 100
@@ -45,30 +45,17 @@ TEST_F(RateSchedule, TicksFollowTheStartNotTheCalls) {
   EXPECT_FALSE(rate.sleep());  // tick 300 passed: late, no sleep
   at(milliseconds(350));
   EXPECT_TRUE(rate.sleep());  // the schedule stands: until 400
-}
-
-TEST_F(RateSchedule, AWholeMissedPeriodMovesTheScheduleInsteadOfBursting) {
-  ManualRate rate(milliseconds(100));
-  at(milliseconds(450));
-  EXPECT_FALSE(rate.sleep());
-  // Catching up would return false at once for ticks 200, 300 and 400.
-  at(milliseconds(460));
-  EXPECT_TRUE(rate.sleep());
-}
-
-TEST_F(RateSchedule, ClockGoingBackwardsRestartsTheSchedule) {
-  ManualRate rate(milliseconds(100));
-  at(milliseconds(50));
-  EXPECT_TRUE(rate.sleep());
+  at(milliseconds(850));
+  EXPECT_FALSE(rate.sleep());  // a whole period missed: the schedule moves on from now
+  at(milliseconds(860));
+  EXPECT_TRUE(rate.sleep());  // rather than false at once for each missed tick
   at(-milliseconds(3600 * 1000 / 2));
-  EXPECT_TRUE(rate.sleep());
+  EXPECT_TRUE(rate.sleep());  // the clock went backwards: the schedule restarts
 }
 
 TEST(RateConstruction, FrequencyGivesThePeriod) {
   EXPECT_EQ(rclcpp::Rate(6.0).period(), nanoseconds(166666666));
-  EXPECT_EQ(rclcpp::WallRate(2.0).period(), milliseconds(500));
-  EXPECT_FALSE(rclcpp::Rate(1.0).is_steady());
-  EXPECT_TRUE(rclcpp::WallRate(1.0).is_steady());
+  EXPECT_FALSE(rclcpp::Rate(1.0).is_steady());  // Humble's Rate is on the system clock
   EXPECT_THROW(rclcpp::Rate(0.0), std::invalid_argument);
   EXPECT_THROW(rclcpp::Rate(-6.0), std::invalid_argument);
 }
