@@ -255,7 +255,6 @@ TEST(ParameterStore, DeclareTakesTheOverrideUnlessIgnoredOrTheDefault) {
   EXPECT_EQ(store.declare("trigger_mode", ParameterValue(3.0), Descriptor{}, false),
             ParameterValue(4.0));
   EXPECT_EQ(store.declare("x", ParameterValue(3.0), Descriptor{}, true), ParameterValue(3.0));
-  EXPECT_EQ(store.declare("kp_u_", ParameterValue(3.0), Descriptor{}, false), ParameterValue(3.0));
   ParameterStore dynamic_store({{"x", ParameterValue(4)}});
   Descriptor dynamic;
   dynamic.dynamic_typing = true;

@@ -288,9 +288,8 @@ TEST_F(CrossProcess, UsersProfileIsUsedUnchanged) {
     peer.send_signal(SIGTERM);
     EXPECT_EQ(peer.wait_exit(milliseconds(5000)), 0);
   }
-  std::ifstream in(trace);
   std::stringstream text;
-  text << in.rdbuf();
+  text << std::ifstream(trace).rdbuf();
   EXPECT_NE(text.str().find("127.0.0.1"), std::string::npos) << text.str().substr(0, 500);
   std::filesystem::remove_all(dir);
 }
