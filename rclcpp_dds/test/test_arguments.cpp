@@ -17,7 +17,6 @@
 
 namespace {
 
-using rclcpp::ParameterValue;
 using rclcpp::exceptions::InvalidNamespaceError;
 using rclcpp::exceptions::InvalidNodeNameError;
 using rclcpp::exceptions::InvalidParametersException;
@@ -28,6 +27,7 @@ using rclcpp::exceptions::RCLInvalidROSArgsError;
 using rclcpp::exceptions::UnknownROSArgsError;
 using rclcpp_dds::Arguments;
 using rclcpp_dds::ParameterStore;
+using V = rclcpp::ParameterValue;
 using Descriptor = rcl_interfaces::msg::ParameterDescriptor;
 
 Arguments parse(std::vector<std::string> args) {
@@ -39,7 +39,7 @@ Arguments parse(std::vector<std::string> args) {
   return rclcpp_dds::parse_arguments(static_cast<int>(argv.size()), argv.data());
 }
 
-ParameterValue param(const std::string& value) {
+V param(const std::string& value) {
   const auto overrides =
       rclcpp_dds::overrides_for(parse({"--ros-args", "-p", "x:=" + value}), "/n");
   return overrides.at("x");
@@ -136,7 +136,6 @@ TEST(ParseArguments, MalformedArgumentsNameTheCulprit) {
 // int64 a double), then doubles, YAML 1.1 booleans in three cases, anything
 // else a string; sequences of one type.
 TEST(ParameterTyping, YamlScalarsAndSequences) {
-  using V = ParameterValue;
   EXPECT_EQ(param("4"), V(4));
   EXPECT_EQ(param("+3"), V(3));
   EXPECT_EQ(param("0x1F"), V(31));
@@ -175,19 +174,19 @@ TEST(ParameterTyping, YamlScalarsAndSequences) {
 
 TEST(OverridesFor, SelectsTheNodeAndTheLaterValue) {
   const auto args = parse({"--ros-args", "-p", "x:=1", "-p", "y:=2", "-p", "x:=3.0"});
-  EXPECT_EQ(rclcpp_dds::overrides_for(args, "/n").at("x"), ParameterValue(3.0));
-  EXPECT_EQ(rclcpp_dds::overrides_for(args, "/n").at("y"), ParameterValue(2));
+  EXPECT_EQ(rclcpp_dds::overrides_for(args, "/n").at("x"), V(3.0));
+  EXPECT_EQ(rclcpp_dds::overrides_for(args, "/n").at("y"), V(2));
   const auto prefixed = parse({"--ros-args", "-p", "other:x:=1", "-p", "align_controller:y:=2"});
   EXPECT_EQ(rclcpp_dds::overrides_for(prefixed, "/align_controller").count("x"), 0u);
-  EXPECT_EQ(rclcpp_dds::overrides_for(prefixed, "/align_controller").at("y"), ParameterValue(2));
-  EXPECT_EQ(rclcpp_dds::overrides_for(prefixed, "/other").at("x"), ParameterValue(1));
+  EXPECT_EQ(rclcpp_dds::overrides_for(prefixed, "/align_controller").at("y"), V(2));
+  EXPECT_EQ(rclcpp_dds::overrides_for(prefixed, "/other").at("x"), V(1));
   // A bare node name only names a node of the root namespace.
   EXPECT_TRUE(rclcpp_dds::overrides_for(prefixed, "/robot1/align_controller").empty());
   // rcl groups values by key: the node's own key, first seen after "/**", wins even over a
   // later "/**" value.
   const auto grouped =
       parse({"--ros-args", "-p", "x:=1", "-p", "align_controller:x:=2", "-p", "x:=3"});
-  EXPECT_EQ(rclcpp_dds::overrides_for(grouped, "/align_controller").at("x"), ParameterValue(2));
+  EXPECT_EQ(rclcpp_dds::overrides_for(grouped, "/align_controller").at("x"), V(2));
 }
 
 TEST(ResolveTopic, ExpandsAgainstTheNodeThenRemaps) {
@@ -239,46 +238,40 @@ TEST(NodeNameAndNamespace, RemapsAndNormalises) {
 }
 
 TEST(ParameterValue, TypedGetAndTextAsRclcpp) {
-  const ParameterValue value(4);
+  const V value(4);
   EXPECT_EQ(value.get<int>(), 4);
   EXPECT_EQ(what<rclcpp::ParameterTypeException>([&] { value.get<double>(); }),
             "expected [double] got [integer]");
-  EXPECT_THROW(ParameterValue().get<bool>(), rclcpp::ParameterTypeException);
-  EXPECT_EQ(rclcpp::to_string(ParameterValue(std::vector<bool>{true, false})), "[true, false]");
-  EXPECT_EQ(rclcpp::to_string(ParameterValue(2.5)), "2.500000");
+  EXPECT_THROW(V().get<bool>(), rclcpp::ParameterTypeException);
+  EXPECT_EQ(rclcpp::to_string(V(std::vector<bool>{true, false})), "[true, false]");
+  EXPECT_EQ(rclcpp::to_string(V(2.5)), "2.500000");
   // const char* must not decay to bool.
-  EXPECT_EQ(ParameterValue("on").get_type(), rclcpp::PARAMETER_STRING);
+  EXPECT_EQ(V("on").get_type(), rclcpp::PARAMETER_STRING);
 }
 
 TEST(ParameterStore, DeclareTakesTheOverrideUnlessIgnoredOrTheDefault) {
-  ParameterStore store({{"trigger_mode", ParameterValue(4.0)}, {"x", ParameterValue(4.0)}});
-  EXPECT_EQ(store.declare("trigger_mode", ParameterValue(3.0), Descriptor{}, false),
-            ParameterValue(4.0));
-  EXPECT_EQ(store.declare("x", ParameterValue(3.0), Descriptor{}, true), ParameterValue(3.0));
-  ParameterStore dynamic_store({{"x", ParameterValue(4)}});
+  ParameterStore store({{"trigger_mode", V(4.0)}, {"x", V(4.0)}});
+  EXPECT_EQ(store.declare("trigger_mode", V(3.0), {}, false), V(4.0));
+  EXPECT_EQ(store.declare("x", V(3.0), {}, true), V(3.0));
+  ParameterStore dynamic_store({{"x", V(4)}});
   Descriptor dynamic;
   dynamic.dynamic_typing = true;
-  EXPECT_EQ(dynamic_store.declare("x", ParameterValue(3.0), dynamic, false), ParameterValue(4));
-  EXPECT_EQ(dynamic_store.declare("unset", ParameterValue(), dynamic, false), ParameterValue());
+  EXPECT_EQ(dynamic_store.declare("x", V(3.0), dynamic, false), V(4));
+  EXPECT_EQ(dynamic_store.declare("unset", V(), dynamic, false), V());
 }
 
 // The exact wording of a wrong type is checked through the node (test_pub_sub).
 TEST(ParameterStore, InvalidDeclarationsLeaveNothingBehind) {
-  ParameterStore store({{"trigger_mode", ParameterValue(4)}, {"name", ParameterValue(true)}});
-  EXPECT_THROW(store.declare("trigger_mode", ParameterValue(3.0), Descriptor{}, false),
-               InvalidParameterTypeException);
+  ParameterStore store({{"trigger_mode", V(4)}, {"name", V(true)}});
+  EXPECT_THROW(store.declare("trigger_mode", V(3.0), {}, false), InvalidParameterTypeException);
   EXPECT_EQ(store.find("trigger_mode"), nullptr);
-  EXPECT_THROW(store.declare("name", ParameterValue("robot"), Descriptor{}, false),
-               InvalidParameterTypeException);
-  store.declare("x", ParameterValue(1.0), Descriptor{}, false);
-  EXPECT_EQ(what<ParameterAlreadyDeclaredException>(
-                [&] { store.declare("x", ParameterValue(2.0), Descriptor{}, false); }),
+  EXPECT_THROW(store.declare("name", V("robot"), {}, false), InvalidParameterTypeException);
+  store.declare("x", V(1.0), {}, false);
+  EXPECT_EQ(what<ParameterAlreadyDeclaredException>([&] { store.declare("x", V(2.0), {}, false); }),
             "parameter 'x' has already been declared");
   EXPECT_EQ(store.find("x")->get<double>(), 1.0);
-  EXPECT_THROW(store.declare("", ParameterValue(1.0), Descriptor{}, false),
-               InvalidParametersException);
-  EXPECT_THROW(store.declare("y", ParameterValue(), Descriptor{}, false),
-               InvalidParameterTypeException);
+  EXPECT_THROW(store.declare("", V(1.0), {}, false), InvalidParametersException);
+  EXPECT_THROW(store.declare("y", V(), {}, false), InvalidParameterTypeException);
 }
 
 // Parameter files, written to a fresh directory per test.
@@ -297,8 +290,7 @@ class ParamsFile : public ::testing::Test {
     return path;
   }
 
-  std::map<std::string, ParameterValue> overrides(const std::string& content,
-                                                  const std::string& node_fqn) {
+  std::map<std::string, V> overrides(const std::string& content, const std::string& node_fqn) {
     return rclcpp_dds::overrides_for(
         parse({"--ros-args", "--params-file", write("p.yaml", content)}), node_fqn);
   }
@@ -338,26 +330,24 @@ TEST_F(ParamsFile, NodeKeysInRosLayout) {
       "  ros__parameters:\n"
       "    root_only: 1\n";
   const auto root = overrides(content, "/align_controller");
-  EXPECT_EQ(root.at("trigger_mode"), ParameterValue(4.0));
-  EXPECT_EQ(root.at("pid.kp"), ParameterValue(1.5));
-  EXPECT_EQ(root.at("pid.limits.upper"), ParameterValue(0.1));
-  EXPECT_EQ(root.at("use_sim_time"), ParameterValue(false));
+  EXPECT_EQ(root.at("trigger_mode"), V(4.0));
+  EXPECT_EQ(root.at("pid.kp"), V(1.5));
+  EXPECT_EQ(root.at("pid.limits.upper"), V(0.1));
+  EXPECT_EQ(root.at("use_sim_time"), V(false));
   EXPECT_EQ(root.count("name"), 0u);
-  EXPECT_EQ(root.at("root_only"), ParameterValue(1));
+  EXPECT_EQ(root.at("root_only"), V(1));
   const auto namespaced = overrides(content, "/robot1/align_controller");
-  EXPECT_EQ(namespaced.at("name"), ParameterValue("4"));
+  EXPECT_EQ(namespaced.at("name"), V("4"));
   EXPECT_EQ(namespaced.count("trigger_mode"), 0u);
   EXPECT_EQ(namespaced.count("root_only"), 0u);
-  EXPECT_EQ(namespaced.at("use_sim_time"), ParameterValue(false));
-  EXPECT_EQ(overrides(content, "/a/b/other").at("gains"),
-            ParameterValue(std::vector<double>{1.0, 2.0}));
+  EXPECT_EQ(namespaced.at("use_sim_time"), V(false));
+  EXPECT_EQ(overrides(content, "/a/b/other").at("gains"), V(std::vector<double>{1.0, 2.0}));
 }
 
 TEST_F(ParamsFile, IntegerInFileFailsDeclarationOfDouble) {
   ParameterStore store(overrides("align_controller:\n  ros__parameters:\n    trigger_mode: 4\n",
                                  "/align_controller"));
-  EXPECT_THROW(store.declare("trigger_mode", ParameterValue(3.0), Descriptor{}, false),
-               InvalidParameterTypeException);
+  EXPECT_THROW(store.declare("trigger_mode", V(3.0), {}, false), InvalidParameterTypeException);
 }
 
 TEST_F(ParamsFile, LaterSourcesWin) {
@@ -365,8 +355,8 @@ TEST_F(ParamsFile, LaterSourcesWin) {
   const auto second = write("b.yaml", "/**:\n  ros__parameters:\n    x: 2.0\n");
   const auto result = rclcpp_dds::overrides_for(
       parse({"--ros-args", "--params-file", first, "--params-file", second, "-p", "y:=3.0"}), "/n");
-  EXPECT_EQ(result.at("x"), ParameterValue(2.0));
-  EXPECT_EQ(result.at("y"), ParameterValue(3.0));
+  EXPECT_EQ(result.at("x"), V(2.0));
+  EXPECT_EQ(result.at("y"), V(3.0));
 }
 
 TEST_F(ParamsFile, EmptyFileAndEmptyParametersAreAccepted) {

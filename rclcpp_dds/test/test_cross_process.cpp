@@ -210,31 +210,28 @@ bool is_loopback(const std::string& hex) {
 // (interface, group) -> users, for every interface but lo.
 std::map<std::string, int> multicast_memberships() {
   std::map<std::string, int> groups;
+  auto add = [&](const std::string& device, const std::string& group, int users) {
+    if (device != "lo") {
+      groups[device + " " + group] += users;
+    }
+  };
   std::ifstream igmp("/proc/net/igmp");
-  std::string line, device;
-  std::getline(igmp, line);
+  std::string line, index, device, group;
+  int users = 0;
+  std::getline(igmp, line);  // header
   while (std::getline(igmp, line)) {
     std::istringstream fields(line);
     if (line[0] != '\t') {
-      std::string index;
-      fields >> index >> device;
-    } else {
-      std::string group;
-      int users = 0;
-      fields >> group >> users;
-      if (device != "lo") {
-        groups[device + " " + group] += users;
-      }
+      fields >> index >> device;  // an interface, its groups on the lines that follow
+    } else if (fields >> group >> users) {
+      add(device, group, users);
     }
   }
   std::ifstream igmp6("/proc/net/igmp6");
   while (std::getline(igmp6, line)) {
     std::istringstream fields(line);
-    std::string index, group;
-    int users = 0;
-    fields >> index >> device >> group >> users;
-    if (device != "lo") {
-      groups[device + " " + group] += users;
+    if (fields >> index >> device >> group >> users) {
+      add(device, group, users);
     }
   }
   return groups;

@@ -27,15 +27,12 @@ struct ManualClock {
 
 using ManualRate = rclcpp::GenericRate<ManualClock>;
 
-class RateSchedule : public testing::Test {
- protected:
-  void SetUp() override { ManualClock::current = ManualClock::time_point(std::chrono::hours(1)); }
-  static void at(milliseconds since_start) {
-    ManualClock::current = ManualClock::time_point(std::chrono::hours(1)) + since_start;
-  }
-};
+void at(milliseconds since_start) {
+  ManualClock::current = ManualClock::time_point(std::chrono::hours(1)) + since_start;
+}
 
-TEST_F(RateSchedule, TicksFollowTheStartUntilAPeriodIsMissed) {
+TEST(RateSchedule, TicksFollowTheStartUntilAPeriodIsMissed) {
+  at(milliseconds(0));
   ManualRate rate(milliseconds(100));
   at(milliseconds(30));
   EXPECT_TRUE(rate.sleep());  // until 100
