@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -73,47 +75,67 @@ void DockingPeer::spin_for(std::chrono::milliseconds duration) {
   spin_until([] { return false; }, duration);
 }
 
-std::optional<size_t> DockingPeer::wait_line_where(
-    const std::function<bool(const std::string&)>& pred, size_t from,
-    std::chrono::milliseconds timeout) {
+namespace {
+
+[[noreturn]] void fail_wait(const std::string& what, size_t from) {
+  ADD_FAILURE() << "no node line " << what << " from line " << from;
+  throw std::runtime_error("no node line " + what);
+}
+
+}  // namespace
+
+size_t DockingPeer::wait_line_where(const std::function<bool(const std::string&)>& pred,
+                                    const std::string& what, size_t from,
+                                    std::chrono::milliseconds timeout) {
   std::optional<size_t> found;
   spin_until(
       [&] {
         const auto all = node_->stdout_lines();
-        for (size_t i = from; i < all.size(); ++i) {
-          if (pred(all[i])) {
-            found = i;
-            return true;
-          }
+        for (size_t i = from; i < all.size() && !found; ++i) {
+          if (pred(all[i])) found = i;
         }
-        return false;
+        return found.has_value();
       },
       timeout);
-  return found;
+  if (!found) fail_wait(what, from);
+  return *found;
 }
 
-std::optional<size_t> DockingPeer::wait_line(const std::string& text, size_t from,
-                                             std::chrono::milliseconds timeout) {
+size_t DockingPeer::wait_line(const std::string& text, size_t from,
+                              std::chrono::milliseconds timeout) {
   return wait_line_where(
-      [&](const std::string& line) { return line.find(text) != std::string::npos; }, from, timeout);
+      [&](const std::string& line) { return line.find(text) != std::string::npos; },
+      "containing '" + text + "'", from, timeout);
 }
 
-std::optional<size_t> DockingPeer::wait_pose(const std::array<double, 3>& expected, size_t from,
-                                             std::chrono::milliseconds timeout) {
+size_t DockingPeer::wait_pose(const std::array<double, 3>& expected, size_t from) {
   return wait_line_where(
       [&](const std::string& line) {
-        const auto pose = parse_pose_line(line);
-        return pose && std::abs((*pose)[0] - expected[0]) < 1e-9 &&
-               std::abs((*pose)[1] - expected[1]) < 1e-9 &&
-               std::abs((*pose)[2] - expected[2]) < 1e-9;
+        const auto pose = numbers_after(line, "viehcle_pose_in_station_frame:*");
+        if (pose.size() != 3) return false;
+        for (int i = 0; i < 3; ++i) {
+          if (std::abs(pose[i] - expected[i]) > 1e-9) return false;
+        }
+        return true;
       },
-      from, timeout);
+      "with pose " + std::to_string(expected[0]) + ", " + std::to_string(expected[1]) + ", " +
+          std::to_string(expected[2]),
+      from);
 }
 
-bool DockingPeer::wait_cycles(size_t count, std::chrono::milliseconds timeout) {
+void DockingPeer::wait_cycles(size_t count) {
   const size_t from = node_->stdout_lines().size();
-  const std::string tag = "viehcle_pose_in_station_frame:";
-  return spin_until([&] { return count_lines(tag, from) >= count; }, timeout);
+  const auto enough = [&] { return count_lines("viehcle_pose_in_station_frame:", from) >= count; };
+  if (!spin_until(enough, 10s)) fail_wait(std::to_string(count) + " more cycles", from);
+}
+
+void DockingPeer::expect_lines(size_t from, const std::vector<std::string>& texts) const {
+  const auto all = node_->stdout_lines();
+  ASSERT_GE(all.size(), from + texts.size());
+  for (size_t i = 0; i < texts.size(); ++i) {
+    EXPECT_NE(all[from + i].find(texts[i]), std::string::npos)
+        << "line " << from + i << ": " << all[from + i] << " lacks " << texts[i];
+  }
 }
 
 size_t DockingPeer::count_lines(const std::string& text, size_t from) const {
@@ -121,14 +143,6 @@ size_t DockingPeer::count_lines(const std::string& text, size_t from) const {
   size_t n = 0;
   for (size_t i = from; i < all.size(); ++i) n += all[i].find(text) != std::string::npos;
   return n;
-}
-
-void DockingPeer::request(int enable, int action, int success) {
-  Align msg;
-  msg.enable = enable;
-  msg.action = action;
-  msg.success = success;
-  request_pub_->publish(msg);
 }
 
 void DockingPeer::robot_in_station(double x, double y, double heading) {
@@ -157,29 +171,14 @@ void DockingPeer::odom(double x, double y, double z, double w) {
   odom_pub_->publish(msg);
 }
 
-std::optional<std::array<double, 3>> parse_pose_line(const std::string& line) {
-  const std::string tag = "viehcle_pose_in_station_frame:*";
+std::vector<double> numbers_after(const std::string& line, const std::string& tag) {
+  std::vector<double> numbers;
   const size_t at = line.find(tag);
-  if (at == std::string::npos) return std::nullopt;
-  std::array<double, 3> pose{};
+  if (at == std::string::npos) return numbers;
   const char* p = line.c_str() + at + tag.size();
-  for (double& v : pose) {
-    char* end = nullptr;
-    v = std::strtod(p, &end);
-    if (end == p) return std::nullopt;
-    p = end;
-    while (*p == ',' || *p == ' ') ++p;
+  for (char* end = nullptr;; p = end + (std::strncmp(end, ", ", 2) == 0 ? 2 : 0)) {
+    const double v = std::strtod(p, &end);
+    if (end == p) return numbers;
+    numbers.push_back(v);
   }
-  return pose;
-}
-
-std::optional<double> parse_value(const std::string& line, const std::string& label) {
-  const std::string key = label + ": ";
-  const size_t at = line.find(key);
-  if (at == std::string::npos) return std::nullopt;
-  const char* p = line.c_str() + at + key.size();
-  char* end = nullptr;
-  const double v = std::strtod(p, &end);
-  if (end == p) return std::nullopt;
-  return v;
 }

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,23 +36,24 @@ class DockingPeer {
   bool spin_until(const std::function<bool()>& cond, std::chrono::milliseconds timeout);
   // Spins for the whole duration: for checks that something does not happen.
   void spin_for(std::chrono::milliseconds duration);
-  // Index of the first node stdout line at or after from that satisfies pred.
-  std::optional<size_t> wait_line_where(const std::function<bool(const std::string&)>& pred,
-                                        size_t from = 0, std::chrono::milliseconds timeout = 10s);
+  // The waits below fail the test and throw when nothing comes in time.
   // Index of the first node stdout line at or after from that contains text.
-  std::optional<size_t> wait_line(const std::string& text, size_t from = 0,
-                                  std::chrono::milliseconds timeout = 10s);
+  size_t wait_line(const std::string& text, size_t from = 0,
+                   std::chrono::milliseconds timeout = 10s);
   // Index of the first active-cycle pose line at or after from that shows
   // expected (each value within 1e-9).
-  std::optional<size_t> wait_pose(const std::array<double, 3>& expected, size_t from = 0,
-                                  std::chrono::milliseconds timeout = 10s);
+  size_t wait_pose(const std::array<double, 3>& expected, size_t from = 0);
   // Waits for count more active cycles (pose lines) from now: whatever was
   // published before the call has been handled by then.
-  bool wait_cycles(size_t count, std::chrono::milliseconds timeout = 10s);
+  void wait_cycles(size_t count);
   std::vector<std::string> lines() const { return node_->stdout_lines(); }
   size_t count_lines(const std::string& text, size_t from = 0) const;
+  // From line from on, one line per text, each containing its text.
+  void expect_lines(size_t from, const std::vector<std::string>& texts) const;
 
-  void request(int enable, int action, int success);
+  void request(int enable, int action, int success) {
+    request_pub_->publish(Align{enable, action, success});
+  }
   // Publishes the station pose in the robot's frame that puts the robot at
   // (x, y, heading) in the station's frame.
   void robot_in_station(double x, double y, double heading);
@@ -64,6 +64,10 @@ class DockingPeer {
   std::vector<Align> results;
 
  private:
+  // Index of the first node stdout line at or after from that satisfies pred.
+  size_t wait_line_where(const std::function<bool(const std::string&)>& pred,
+                         const std::string& what, size_t from = 0,
+                         std::chrono::milliseconds timeout = 10s);
   int domain_id_;
   std::shared_ptr<rclcpp::Node> peer_;
   rclcpp::Publisher<geometry_msgs::msg::PoseStamped>::SharedPtr pose_pub_;
@@ -74,10 +78,8 @@ class DockingPeer {
   std::unique_ptr<test_support::ChildProcess> node_;
 };
 
-// The three numbers of a "viehcle_pose_in_station_frame:*" line.
-std::optional<std::array<double, 3>> parse_pose_line(const std::string& line);
-// The number after "label: " in a log line.
-std::optional<double> parse_value(const std::string& line, const std::string& label);
+// The numbers separated by ", " after the first tag in line.
+std::vector<double> numbers_after(const std::string& line, const std::string& tag);
 
 inline bool is_zero(const Twist& t) { return t == Twist(); }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs a program against a private systemd-journald and prints the program's
 # standard output, a line "--- journal ---", then the program's journal
-# records (SYSLOG_IDENTIFIER=spdlog) as JSON, one per line. Needs root.
+# records (SYSLOG_IDENTIFIER=spdlog) in journalctl's export format. Needs root.
 # Everything happens in a private mount namespace: the machine's own journal
 # and its /run are never touched.
 set -euo pipefail
@@ -54,6 +54,6 @@ unshare --mount --propagation private bash -c '
 
 cat "$work/program.out" 2>/dev/null || true
 echo "--- journal ---"
-journalctl --no-pager -D "$work/log/journal" -o json -a SYSLOG_IDENTIFIER=spdlog \
+journalctl --no-pager -D "$work/log/journal" -o export SYSLOG_IDENTIFIER=spdlog \
   --output-fields=MESSAGE,PRIORITY,SYSLOG_IDENTIFIER,CODE_FILE,CODE_LINE,CODE_FUNC
 exit "${status:-0}"

@@ -6,43 +6,35 @@
 
 namespace {
 
-PidController make_pid(double kp, double ki, double kd, double upper, double lower) {
-  PidController pid;
-  pid.kp = kp;
-  pid.ki = ki;
-  pid.kd = kd;
-  pid.upper = upper;
-  pid.lower = lower;
-  return pid;
-}
+// Aggregate order: kp, ki, kd, target, upper, lower.
 
 TEST(PidController, ClampsLowerFirst) {
-  PidController pid = make_pid(1.0, 0.0, 0.0, 0.1, 0.0);
+  PidController pid{1.0, 0.0, 0.0, 0.0, 0.1, 0.0};
   EXPECT_DOUBLE_EQ(pid.compute(-0.5), 0.0);
   EXPECT_DOUBLE_EQ(pid.compute(0.05), 0.05);
   EXPECT_DOUBLE_EQ(pid.compute(0.5), 0.1);
   // Lower above upper: below lower gives lower, anything else upper.
-  pid = make_pid(1.0, 0.0, 0.0, -0.5, 0.5);
+  pid = PidController{1.0, 0.0, 0.0, 0.0, -0.5, 0.5};
   const std::pair<double, double> cases[] = {{0.0, 0.5}, {1.0, -0.5}, {-1.0, 0.5}, {0.6, -0.5}};
   for (const auto& [error, out] : cases) EXPECT_DOUBLE_EQ(pid.compute(error), out) << error;
 }
 
 TEST(PidController, IntegralLagsOneCall) {
-  PidController pid = make_pid(0.2, 0.04, 0.0, 1.0, -1.0);
+  PidController pid{0.2, 0.04, 0.0, 0.0, 1.0, -1.0};
   EXPECT_DOUBLE_EQ(pid.compute(0.1), 0.02);
   EXPECT_DOUBLE_EQ(pid.compute(0.1), 0.024);
   EXPECT_DOUBLE_EQ(pid.integral, 0.2);
 }
 
 TEST(PidController, DerivativeStartsFromZeroPreviousError) {
-  PidController pid = make_pid(1.0, 0.0, 0.5, 1.0, -1.0);
+  PidController pid{1.0, 0.0, 0.5, 0.0, 1.0, -1.0};
   EXPECT_DOUBLE_EQ(pid.compute(0.2), 0.2 + 0.5 * 0.2);
   EXPECT_DOUBLE_EQ(pid.compute(0.2), 0.2);
   EXPECT_DOUBLE_EQ(pid.compute(0.1), 0.1 - 0.5 * 0.1);
 }
 
 TEST(PidController, IntegralWindsUpWhileSaturated) {
-  PidController pid = make_pid(0.0, 1.0, 0.0, 1.0, -1.0);
+  PidController pid{0.0, 1.0, 0.0, 0.0, 1.0, -1.0};
   for (int i = 0; i < 5; ++i) pid.compute(1.0);
   EXPECT_DOUBLE_EQ(pid.integral, 5.0);
   // The output stays at the bound until the accumulated sum is worked off.
@@ -50,7 +42,7 @@ TEST(PidController, IntegralWindsUpWhileSaturated) {
 }
 
 TEST(PidController, TargetDoesNotChangeOutput) {
-  PidController plain = make_pid(0.3, 0.05, 0.02, 0.4, -0.4);
+  PidController plain{0.3, 0.05, 0.02, 0.0, 0.4, -0.4};
   PidController shifted = plain;
   shifted.target = 2.5;
   for (double e : {0.3, -0.1, 0.8, 0.0, -1.2}) {
