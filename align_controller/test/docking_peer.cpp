@@ -129,7 +129,9 @@ void DockingPeer::wait_cycles(size_t count) {
   if (!spin_until(enough, 10s)) fail_wait(std::to_string(count) + " more cycles", from);
 }
 
-void DockingPeer::expect_lines(size_t from, const std::vector<std::string>& texts) const {
+void DockingPeer::expect_lines(size_t from, const std::vector<std::string>& texts) {
+  // The lines of one cycle may come in more than one read.
+  spin_until([&] { return node_->stdout_lines().size() >= from + texts.size(); }, 10s);
   const auto all = node_->stdout_lines();
   ASSERT_GE(all.size(), from + texts.size());
   for (size_t i = 0; i < texts.size(); ++i) {

@@ -48,8 +48,9 @@ class DockingPeer {
   void wait_cycles(size_t count);
   std::vector<std::string> lines() const { return node_->stdout_lines(); }
   size_t count_lines(const std::string& text, size_t from = 0) const;
-  // From line from on, one line per text, each containing its text.
-  void expect_lines(size_t from, const std::vector<std::string>& texts) const;
+  // From line from on, one line per text, each containing its text; waits
+  // for that many lines first.
+  void expect_lines(size_t from, const std::vector<std::string>& texts);
 
   void request(int enable, int action, int success) {
     request_pub_->publish(Align{enable, action, success});

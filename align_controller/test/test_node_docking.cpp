@@ -99,7 +99,7 @@ TEST(NodeDocking, ScriptedDockingRunsAllFourStepsToSuccess) {
   EXPECT_EQ(peer.results.size(), 1u);
 }
 
-TEST(NodeDocking, SkippedPositionStepThenBigErrorFails) {
+TEST(NodeDocking, OnTheAxisStepsHandOverOdometryFallbackAndBigErrorFails) {
   DockingPeer peer(71);
   begin_attempt(peer);
   peer.robot_in_station(2.0, 0.0, 0.0);
@@ -117,6 +117,24 @@ TEST(NodeDocking, SkippedPositionStepThenBigErrorFails) {
                         Texts{"step 4 ***********",
                               // Zeros match the history's initial zeros.
                               "odom_data_start_delay_index_: 1", "poseAlign, dxdydr: 2, 0, 0"}));
+
+  // Every approach cycle on the axis is frozen.
+  peer.wait_line("odom_data_start_delay_index_: 3", done1);
+  // Requested by the fallback: the next odometry is captured as the start.
+  const double q = std::sin(M_PI / 4);
+  peer.odom(1.0, 2.0, q, q);
+  const size_t start = peer.wait_line("odom_data_start: 1, 2, ");
+  peer.expect_lines(start + 1, {"odom_data_current: 1, 2, "});
+  EXPECT_NEAR(numbers_after(peer.lines()[start], "odom_data_start: ").at(2), M_PI / 2, 1e-12);
+
+  // Not requested any more: odometry moves the current pose only.
+  peer.odom(1.5, 2.0, 1.0, 0.0);
+  const size_t moved = peer.wait_line("odom_data_current: 1.5, 2, 3.14159", start);
+  // The estimate goes to the log; the regulators still see zero errors.
+  peer.expect_lines(moved - 1, {"odom_data_start: 1, 2, 1.57079", "odom_data_current",
+                                "odom_data_diff: 0.5, 0, 1.57079", "odom, dxdydr",
+                                "poseAlign, dxdydr: 2, 0, 0,"});
+  EXPECT_EQ(peer.count_lines("odom_data_start_delay_index_"), 3u);
 
   // Near the station with a lateral error above 0.8: the attempt fails.
   peer.robot_in_station(0.5, 0.9, 0.0);
@@ -158,30 +176,6 @@ TEST(NodeDocking, AngleStepNeedsTwoErrorsInsideToleranceAndTurnsTheLongWay) {
   ASSERT_TRUE(peer.spin_until([&] { return near(peer.cmds.back(), -0.1, 0.0); }, 5s));
   peer.wait_cycles(1);
   EXPECT_EQ(peer.count_lines("step 3", done), 0u);
-}
-
-TEST(NodeDocking, OdometryFeedsTheStalePoseEstimate) {
-  DockingPeer peer(74);
-  begin_attempt(peer);
-  // On the axis, lateral and heading errors 0: every approach cycle is frozen.
-  peer.robot_in_station(2.0, 0.0, 0.0);
-  const size_t first = peer.wait_line("odom_data_start_delay_index_: 1");
-  peer.wait_line("odom_data_start_delay_index_: 3", first);
-  // Requested by the fallback: the next odometry is captured as the start.
-  const double q = std::sin(M_PI / 4);
-  peer.odom(1.0, 2.0, q, q);
-  const size_t start = peer.wait_line("odom_data_start: 1, 2, ");
-  peer.expect_lines(start + 1, {"odom_data_current: 1, 2, "});
-  EXPECT_NEAR(numbers_after(peer.lines()[start], "odom_data_start: ").at(2), M_PI / 2, 1e-12);
-
-  // Not requested any more: odometry moves the current pose only.
-  peer.odom(1.5, 2.0, 1.0, 0.0);
-  const size_t moved = peer.wait_line("odom_data_current: 1.5, 2, 3.14159", start);
-  // The estimate goes to the log; the regulators still see zero errors.
-  peer.expect_lines(moved - 1, {"odom_data_start: 1, 2, 1.57079", "odom_data_current",
-                                "odom_data_diff: 0.5, 0, 1.57079", "odom, dxdydr",
-                                "poseAlign, dxdydr: 2, 0, 0,"});
-  EXPECT_EQ(peer.count_lines("odom_data_start_delay_index_"), 3u);
 }
 
 TEST(NodeDocking, AutomaticKindStartsOneBlindAttemptInIteration32) {
