@@ -35,6 +35,14 @@ void reset_attempt(RobotController& node) {
   node.skip_position_adjust_ = false;
 }
 
+// Failure, timeout and a refused retry end alike: stop the robot, then report.
+void end_with_failure(RobotController& node) {
+  reset_attempt(node);
+  node.pub_zero_cmd_and_sleep();
+  set_align(node.align_result_, 1, 1, 0);
+  node.align_result_pub_->publish(node.align_result_);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -101,21 +109,15 @@ int main(int argc, char** argv) {
             LOG_INFO("step 4 ***********");
             if (!node->poseAlign()) {
               LOG_WARN("docking failed ***********");
-              reset_attempt(*node);
-              node->pub_zero_cmd_and_sleep();
-              set_align(node->align_result_, 1, 1, 0);
-              node->align_result_pub_->publish(node->align_result_);
+              end_with_failure(*node);
               ended = true;
             }
           }
           if (!ended) {
             if (static_cast<double>(active_cycles) > timeout_seconds * 6.0) {
               LOG_INFO("docking timeout ...time_speed: {}", active_cycles);
-              reset_attempt(*node);
               // Never report a failure while the robot still drives its last command.
-              node->pub_zero_cmd_and_sleep();
-              set_align(node->align_result_, 1, 1, 0);
-              node->align_result_pub_->publish(node->align_result_);
+              end_with_failure(*node);
               ended = true;
             } else {
               ++active_cycles;
@@ -133,10 +135,7 @@ int main(int argc, char** argv) {
         node->shift_pose_history();
         if (node->pose_history_frozen()) {
           LOG_ERROR("retry failed error code is {}", kRetryRefusedErrorCode);
-          reset_attempt(*node);
-          node->pub_zero_cmd_and_sleep();
-          set_align(node->align_result_, 1, 1, 0);
-          node->align_result_pub_->publish(node->align_result_);
+          end_with_failure(*node);
           active_cycles = 0;
           auto_attempt_done = true;
         }
