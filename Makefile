@@ -1,5 +1,9 @@
-BUILD ?= build
+# The workspace is built, tested and installed by colcon; rosidl's generators
+# need Debian's Python, not whichever python3 comes first on PATH.
 JOBS ?= 2
+CMAKE_ARGS ?= -DPython3_EXECUTABLE=/usr/bin/python3 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	-DCMAKE_INSTALL_RPATH_USE_LINK_PATH=ON
+COLCON ?= colcon
 
 .PHONY: all deps build test demo bench format clean
 
@@ -9,20 +13,20 @@ deps:
 	scripts/install-deps
 
 build: deps
-	cmake -S . -B $(BUILD) -G Ninja
-	cmake --build $(BUILD) -j $(JOBS)
+	MAKEFLAGS=-j$(JOBS) $(COLCON) build --executor sequential --event-handlers console_cohesion+ \
+		--cmake-args $(CMAKE_ARGS)
 
 test: build
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	scripts/run-tests $(JOBS)
 
 demo: build
-	tools/demo/run_demo.sh $(BUILD)
+	docking_demo/run_demo.sh install
 
 bench: build
-	bench/docking/run_bench.sh $(BUILD)
+	bench/docking/run_bench.sh install
 
 format:
 	git ls-files '*.cpp' '*.hpp' '*.h' '*.c' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf build install log

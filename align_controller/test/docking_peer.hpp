@@ -19,6 +19,14 @@ using namespace std::chrono_literals;
 using geometry_msgs::msg::Twist;
 using quorvane_protocol::msg::Align;
 
+inline Align make_align(int enable, int action, int success) {
+  Align a;
+  a.enable = enable;
+  a.action = action;
+  a.success = success;
+  return a;
+}
+
 // The other side of the docking node in a test: perception, odometry and the
 // supervisor in one, recording what the node commands and reports. Everything
 // runs on the test's thread; callbacks run only inside spin_until().
@@ -53,7 +61,7 @@ class DockingPeer {
   void expect_lines(size_t from, const std::vector<std::string>& texts);
 
   void request(int enable, int action, int success) {
-    request_pub_->publish(Align{enable, action, success});
+    request_pub_->publish(make_align(enable, action, success));
   }
   // Publishes the station pose in the robot's frame that puts the robot at
   // (x, y, heading) in the station's frame.

@@ -79,7 +79,7 @@ TEST(NodeDocking, ScriptedDockingRunsAllFourStepsToSuccess) {
   const auto finish_time = std::chrono::steady_clock::now();
   ASSERT_TRUE(peer.spin_until([&] { return !peer.results.empty(); }, 15s));
   EXPECT_GE(std::chrono::steady_clock::now() - finish_time, 3500ms);
-  EXPECT_EQ(peer.results[0], (Align{1, 1, 1}));
+  EXPECT_EQ(peer.results[0], make_align(1, 1, 1));
   peer.wait_line("Rush after arrive station", finish);
   peer.expect_lines(
       finish - 1,
@@ -140,7 +140,7 @@ TEST(NodeDocking, OnTheAxisStepsHandOverOdometryFallbackAndBigErrorFails) {
   peer.robot_in_station(0.5, 0.9, 0.0);
   const size_t big = peer.wait_line("[WARN] big error: 0.9, 0");
   ASSERT_TRUE(peer.spin_until([&] { return !peer.results.empty(); }, 5s));
-  EXPECT_EQ(peer.results[0], (Align{1, 1, 0}));
+  EXPECT_EQ(peer.results[0], make_align(1, 1, 0));
   peer.expect_lines(big + 1, concat(Texts{"[WARN] docking failed ***********"}, kZeros));
   // The gate published nothing: the last command before the stop is the
   // previous cycle's approach command.
@@ -192,7 +192,7 @@ TEST(NodeDocking, AutomaticKindStartsOneBlindAttemptInIteration32) {
   peer.robot_in_station(0.2, 0.0, 0.0);
   peer.wait_line("docking finish! 0.2");
   ASSERT_TRUE(peer.spin_until([&] { return !peer.results.empty(); }, 15s));
-  EXPECT_EQ(peer.results[0], (Align{1, 1, 1}));
+  EXPECT_EQ(peer.results[0], make_align(1, 1, 1));
 
   // Never another attempt, not even on request.
   const size_t cycles = peer.count_lines("viehcle_pose_in_station_frame");

@@ -82,7 +82,7 @@ TEST(NodeRequests, RetryRefusedOnlyWhenPerceptionFreezes) {
   // Perception stops: refused within three checks.
   const size_t refused = peer.wait_line("[ERROR] retry failed error code is 101100013", 0, 5s);
   ASSERT_TRUE(peer.spin_until([&] { return !peer.results.empty(); }, 5s));
-  EXPECT_EQ(peer.results[0], (Align{1, 1, 0}));
+  EXPECT_EQ(peer.results[0], make_align(1, 1, 0));
   EXPECT_EQ(peer.cmds.size(), 5u);
   for (const auto& cmd : peer.cmds) EXPECT_TRUE(is_zero(cmd));
   peer.expect_lines(refused + 1, std::vector<std::string>(5, "Publish the zero cmd"));

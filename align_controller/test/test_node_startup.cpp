@@ -81,7 +81,7 @@ TEST(NodeStartup, ParamsFileAndCommandLineOverridesReachTheNode) {
   peer.expect_lines(
       rush + 1, {"Align request callback: 1, 0, 0", "viehcle_pose_in_station_frame:*10, 10, -2"});
   ASSERT_TRUE(peer.spin_until([&] { return !peer.results.empty(); }, 5s));
-  EXPECT_EQ(peer.results, (std::vector<Align>{{1, 1, 1}}));
+  EXPECT_EQ(peer.results, std::vector<Align>{make_align(1, 1, 1)});
 }
 
 TEST(NodeStartup, SigintAndSigtermEndWithStatusZero) {

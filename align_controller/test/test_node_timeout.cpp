@@ -41,7 +41,7 @@ TEST(NodeTimeout, TimesOutOnThe272ndCountedCycleAcrossCancelAndResume) {
 
   // The robot is stopped before the failure is reported.
   ASSERT_TRUE(peer.spin_until([&] { return !peer.results.empty(); }, 5s));
-  EXPECT_EQ(peer.results[0], (Align{1, 1, 0}));
+  EXPECT_EQ(peer.results[0], make_align(1, 1, 0));
   EXPECT_EQ(peer.count_lines("Publish the zero cmd", timeout), 5u);
   ASSERT_TRUE(peer.spin_until([&] { return is_zero(peer.cmds.back()); }, 5s));
   const size_t end = peer.cmds.size();

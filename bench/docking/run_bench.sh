@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Docking benchmark: the closed loop over a grid of start poses and perception
 # latencies, a few runs at a time on their own ROS_DOMAIN_IDs (150-199).
-#   run_bench.sh BUILD_DIR [OUT_DIR]      BENCH_JOBS (default 3) runs in parallel
+#   run_bench.sh INSTALL_DIR [OUT_DIR]      BENCH_JOBS (default 3) runs in parallel
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
+install=$(cd "${1:-$root/install}" && pwd)
 out=${2:-$root/out/bench_docking}
 jobs=${BENCH_JOBS:-3}
 mkdir -p "$out"
@@ -25,7 +25,7 @@ for lat in $latencies; do
   done
 done
 echo "docking benchmark: ${#cases[@]} runs, $jobs at a time, output in $out"
-printf '%s\n' "${cases[@]}" | xargs -P "$jobs" -L 1 "$here/run_case.sh" "$build" "$out" \
+printf '%s\n' "${cases[@]}" | xargs -P "$jobs" -L 1 "$here/run_case.sh" "$install" "$out" \
   | sort -n >"$out/results.txt"
 awk -f "$here/report.awk" "$out/results.txt" | tee "$out/report.txt"
 gnuplot -e "results='$out/results.txt'; png='$out/docking_bench.png'; lats='$latencies'" \

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# One closed-loop docking: docking_sim and align_controller on the current
+# ROS_DOMAIN_ID, a dock request through align_request, then both stopped.
+#   run_docking.sh INSTALL_DIR OUT_DIR [-p name:=value ...]   (docking_sim parameters)
+# Leaves the logs, trajectory.csv and summary.txt in OUT_DIR; exits with
+# align_request's status (0 docked, 1 failure reported, 2 no result).
+set -euo pipefail
+install=$(cd "$1" && pwd)
+out=$2
+shift 2
+here=$(cd "$(dirname "$0")" && pwd)
+# Simulated runs stay on loopback whatever profile the environment names.
+export CYCLONEDDS_URI="file://$(cd "$here/../.." && pwd)/config/cyclonedds-localhost.xml"
+timeout=${DOCK_TIMEOUT:-120}
+# Installed as `ros2 run` finds them: INSTALL_DIR/<package>/lib/<package>/<program>.
+program() { echo "$install/$1/lib/$1/$1"; }
+for pkg in docking_sim align_controller align_request; do
+  [ -x "$(program $pkg)" ] || { echo "$(program $pkg) is missing: build first" >&2; exit 2; }
+done
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+rm -f "$out"/{docking_sim.log,align_controller.log,align_request.log,trajectory.csv,events.dat,summary.txt}
+: >"$out/align_controller.log"
+
+pids=()
+stop_all() {
+  local pid
+  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+  for _ in $(seq 50); do
+    local alive=0
+    for pid in "${pids[@]}"; do kill -0 "$pid" 2>/dev/null && alive=1; done
+    [ "$alive" -eq 0 ] && break
+    sleep 0.1
+  done
+  for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  pids=()
+}
+trap stop_all EXIT
+trap 'exit 130' INT TERM
+
+"$(program docking_sim)" --ros-args \
+  -p "trajectory_csv:=$out/trajectory.csv" -p "controller_log:=$out/align_controller.log" "$@" \
+  >"$out/docking_sim.log" 2>&1 &
+pids+=($!)
+SPDLOG_STDOUT=true SPDLOG_SYSTEMD=false SPDLOG_LEVEL=info \
+  "$(program align_controller)" >"$out/align_controller.log" 2>&1 &
+pids+=($!)
+
+for _ in $(seq 100); do
+  grep -q '^docking_sim: robot at' "$out/docking_sim.log" && break
+  kill -0 "${pids[0]}" 2>/dev/null || { cat "$out/docking_sim.log" >&2; exit 2; }
+  sleep 0.1
+done
+
+set +e
+"$(program align_request)" dock --timeout "$timeout" \
+  | tee "$out/align_request.log" | sed -u "${DOCK_QUIET:+d}"
+status=${PIPESTATUS[0]}
+set -e
+sleep 1  # a little of the trajectory at rest after the result
+stop_all
+
+{
+  echo "status=$status"
+  echo "result=$(tail -n 1 "$out/align_request.log")"
+  echo "time_to_dock=$(sed -n 's/^docked: .* after \([0-9.]*\) s$/\1/p' "$out/align_request.log")"
+  kind=none
+  grep -q 'docking timeout' "$out/align_controller.log" && kind=timeout
+  grep -q 'big error' "$out/align_controller.log" && kind=big_error
+  [ "$status" -eq 2 ] && kind=no_result
+  echo "failure=$kind"
+  awk -f "$here/summarize.awk" -v events="$out/events.dat" "$out/trajectory.csv"
+} >"$out/summary.txt"
+exit "$status"

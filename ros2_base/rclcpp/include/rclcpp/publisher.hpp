@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "rclcpp/qos.hpp"
+#include "rclcpp_dds/type_support.hpp"
+
+namespace rclcpp_dds {
+class Endpoint;
+}
+
+namespace rclcpp {
+
+// Accepted for source compatibility.
+struct PublisherOptions {};
+
+class PublisherBase {
+ public:
+  using SharedPtr = std::shared_ptr<PublisherBase>;
+
+  PublisherBase(const PublisherBase&) = delete;
+  PublisherBase& operator=(const PublisherBase&) = delete;
+  virtual ~PublisherBase();
+
+  // The resolved ROS topic name, e.g. "/cmd_vel".
+  const char* get_topic_name() const;
+  // Subscriptions currently matched, local or remote.
+  size_t get_subscription_count() const;
+
+ protected:
+  PublisherBase(const std::string& topic_name,
+                const rosidl_typesupport_introspection_cpp::MessageMembers& members,
+                const QoS& qos);
+  void publish_erased(const void* message);
+
+ private:
+  std::unique_ptr<rclcpp_dds::Endpoint> writer_;
+};
+
+template <class MessageT>
+class Publisher : public PublisherBase {
+ public:
+  using SharedPtr = std::shared_ptr<Publisher<MessageT>>;
+
+  // Use Node::create_publisher.
+  Publisher(const std::string& topic_name, const QoS& qos)
+      : PublisherBase(topic_name, rclcpp_dds::message_members<MessageT>(), qos) {}
+
+  // Ignored once rclcpp is shut down, as in rclcpp; other failures throw.
+  void publish(const MessageT& message) { publish_erased(&message); }
+  void publish(std::unique_ptr<MessageT> message) { publish_erased(message.get()); }
+};
+
+}  // namespace rclcpp
