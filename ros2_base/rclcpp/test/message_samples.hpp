@@ -2,10 +2,13 @@
 
 // One message of each type with a distinct, awkward value in every field:
 // extreme doubles, negative and maximal integers, long and non-ASCII strings.
+// AllKinds' values all differ from its defaults, so that a field left unread
+// on arrival shows.
 
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "builtin_interfaces/msg/time.hpp"
 #include "geometry_msgs/msg/point.hpp"
@@ -19,6 +22,8 @@
 #include "nav_msgs/msg/odometry.hpp"
 #include "quorvane_protocol/msg/align.hpp"
 #include "std_msgs/msg/header.hpp"
+#include "wire_test_msgs/msg/all_kinds.hpp"
+#include "wire_test_msgs/msg/nested.hpp"
 
 namespace message_samples {
 
@@ -35,6 +40,8 @@ struct Samples {
   geometry_msgs::msg::TwistWithCovariance twist_with_covariance;
   nav_msgs::msg::Odometry odometry;
   quorvane_protocol::msg::Align align;
+  wire_test_msgs::msg::Nested nested;
+  wire_test_msgs::msg::AllKinds all_kinds;
 };
 
 inline Samples make() {
@@ -95,6 +102,46 @@ inline Samples make() {
   s.align.enable = -1;
   s.align.action = 2;
   s.align.success = std::numeric_limits<int32_t>::max();
+
+  auto nested = [](uint8_t tag, double value, std::string label) {
+    wire_test_msgs::msg::Nested n;
+    n.tag = tag;
+    n.value = value;
+    n.label = std::move(label);
+    return n;
+  };
+  s.nested = nested(255, limits::lowest(), "\xe2\x86\x92 dock");
+  auto& a = s.all_kinds;
+  a.flag = false;
+  a.octet = 0xff;
+  a.letter = 0x80;
+  a.f32 = std::numeric_limits<float>::lowest();
+  a.f64 = limits::denorm_min();
+  a.i8 = std::numeric_limits<int8_t>::min();
+  a.u8 = std::numeric_limits<uint8_t>::max();
+  a.i16 = std::numeric_limits<int16_t>::min();
+  a.u16 = std::numeric_limits<uint16_t>::max();
+  a.i32 = std::numeric_limits<int32_t>::min();
+  a.u32 = std::numeric_limits<uint32_t>::max();
+  a.i64 = std::numeric_limits<int64_t>::min();
+  a.u64 = std::numeric_limits<uint64_t>::max();
+  a.text = std::string(1000, 't') + " \xe6\x97\xa5\xe6\x9c\xac";
+  a.wide = std::u16string{0x00e9, 0x20ac, 0xd7ff, 0xffff, 0x0001, u'w'};
+  a.short_text =
+      "\xc3\xa9"
+      "123456";  // 8 bytes: exactly the bound
+  a.i16_array = {std::numeric_limits<int16_t>::max(), std::numeric_limits<int16_t>::min(), 7};
+  a.string_array = {"", "\xc3\xa9t\xc3\xa9"};
+  a.nested_array = {s.nested, nested(0, -0.0, "")};
+  a.bools_bounded = {false, true, false};
+  a.f64_bounded = {limits::infinity(), -1e-308};
+  a.strings_bounded = {"abcd", ""};
+  a.nested_bounded = {};
+  a.bools = {true, false, true, true, false, false, true, false, true};  // odd: u32s pads
+  a.u32s = {};                                                           // its default has two
+  a.strings = {"", std::string(20000, 's'), "\xf0\x9f\x94\x8b"};         // fragments on the wire
+  a.nested = {nested(1, 1.0 / 3.0, "first"), nested(2, limits::max(), std::string(9, 'n')),
+              s.nested};
   return s;
 }
 
@@ -113,6 +160,8 @@ void for_each(const Samples& s, F&& f) {
   f(s.twist_with_covariance, "geometry_msgs::msg::dds_::TwistWithCovariance_");
   f(s.odometry, "nav_msgs::msg::dds_::Odometry_");
   f(s.align, "quorvane_protocol::msg::dds_::Align_");
+  f(s.nested, "wire_test_msgs::msg::dds_::Nested_");
+  f(s.all_kinds, "wire_test_msgs::msg::dds_::AllKinds_");
 }
 
 // The echo topics of a type: ping/PoseStamped and so on.
