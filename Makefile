@@ -25,6 +25,11 @@ demo: build
 bench: build
 	bench/docking/run_bench.sh install
 
+# The client layer against the one it replaced: both built, run in turns.
+.PHONY: bench-client-layer
+bench-client-layer: build
+	bench/client_layer/compare.sh install
+
 format:
 	git ls-files '*.cpp' '*.hpp' '*.h' '*.c' | xargs clang-format -i
 
