@@ -4,12 +4,12 @@
 # bench_client_layer, runs the two alternately and prints the figures side by
 # side, each the median over the rounds.
 #
-#   compare.sh [install-dir] [messages] [rounds]     (install, 500, 3)
+#   compare.sh [install-dir] [messages] [rounds]     (install, 500, 5)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 install=$(cd "${1:-$root/install}" && pwd)
 messages=${2:-500}
-rounds=${3:-3}
+rounds=${3:-5}
 baseline_commit=53092a8
 out=$root/out/bench_client_layer
 new=$install/align_controller_bench/lib/align_controller_bench/bench_client_layer
@@ -17,6 +17,9 @@ old=$out/baseline/build/bench/bench_client_layer
 export ROS_DOMAIN_ID=${ROS_DOMAIN_ID:-210}
 
 [ -x "$new" ] || { echo "no $new: run make build first" >&2; exit 1; }
+# That tree holds CMake packages of the same names: colcon must not see them.
+mkdir -p "$out"
+touch "$out/COLCON_IGNORE"
 if [ "$(cat "$out/baseline/commit" 2>/dev/null)" != "$baseline_commit" ]; then
   rm -rf "$out/baseline"
   mkdir -p "$out/baseline/src"
