@@ -4,8 +4,11 @@ JOBS ?= 2
 CMAKE_ARGS ?= -DPython3_EXECUTABLE=/usr/bin/python3 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	-DCMAKE_INSTALL_RPATH_USE_LINK_PATH=ON
 COLCON ?= colcon
+# The sanitizer build and its test run live beside the normal ones.
+ASAN_BASES := --build-base build-asan --install-base install-asan
+SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 
-.PHONY: all deps build test demo bench format clean
+.PHONY: all deps build test test-asan demo bench format clean
 
 all: build
 
@@ -18,6 +21,13 @@ build: deps
 
 test: build
 	scripts/run-tests $(JOBS)
+
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer; any
+# report fails the test it happens in.
+test-asan: deps
+	MAKEFLAGS=-j$(JOBS) $(COLCON) build $(ASAN_BASES) --executor sequential \
+		--cmake-args $(CMAKE_ARGS) "-DCMAKE_C_FLAGS=$(SANITIZE)" "-DCMAKE_CXX_FLAGS=$(SANITIZE)"
+	scripts/run-tests $(JOBS) build-asan install-asan
 
 demo: build
 	docking_demo/run_demo.sh install
@@ -34,4 +44,4 @@ format:
 	git ls-files '*.cpp' '*.hpp' '*.h' '*.c' | xargs clang-format -i
 
 clean:
-	rm -rf build install log
+	rm -rf build install log build-asan install-asan
