@@ -37,17 +37,20 @@ DockingPeer::~DockingPeer() {
 }
 
 std::unique_ptr<test_support::ChildProcess> spawn_node(int domain_id,
-                                                       const std::vector<std::string>& args) {
+                                                       const std::vector<std::string>& args,
+                                                       const std::vector<std::string>& env) {
   std::vector<std::string> argv{ALIGN_CONTROLLER_EXE};
   argv.insert(argv.end(), args.begin(), args.end());
   test_support::ChildProcess::Options options;
   options.set_env = {"ROS_DOMAIN_ID=" + std::to_string(domain_id), "SPDLOG_STDOUT=true",
                      "SPDLOG_SYSTEMD=false", "SPDLOG_LEVEL=info"};
+  options.set_env.insert(options.set_env.end(), env.begin(), env.end());
   return std::make_unique<test_support::ChildProcess>(argv, options);
 }
 
-test_support::ChildProcess& DockingPeer::start_node(const std::vector<std::string>& args) {
-  node_ = spawn_node(domain_id_, args);
+test_support::ChildProcess& DockingPeer::start_node(const std::vector<std::string>& args,
+                                                    const std::vector<std::string>& env) {
+  node_ = spawn_node(domain_id_, args, env);
   // Volatile topics drop what is published before matching.
   const bool matched = spin_until(
       [this] {

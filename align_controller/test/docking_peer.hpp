@@ -28,8 +28,10 @@ class DockingPeer {
   explicit DockingPeer(int domain_id);
   ~DockingPeer();
 
-  // Runs the node on the same domain and waits until all five topics match.
-  test_support::ChildProcess& start_node(const std::vector<std::string>& args = {});
+  // Runs the node on the same domain, with env added to its environment, and
+  // waits until all five topics match.
+  test_support::ChildProcess& start_node(const std::vector<std::string>& args = {},
+                                         const std::vector<std::string>& env = {});
   test_support::ChildProcess& node() { return *node_; }
 
   // Spins until cond holds; false on timeout.
@@ -85,6 +87,7 @@ std::vector<double> numbers_after(const std::string& line, const std::string& ta
 inline bool is_zero(const Twist& t) { return t == Twist(); }
 
 // Runs the align_controller executable on domain domain_id, logging to
-// standard output at info level.
+// standard output at info level; env ("NAME=value") adds to its environment.
 std::unique_ptr<test_support::ChildProcess> spawn_node(int domain_id,
-                                                       const std::vector<std::string>& args);
+                                                       const std::vector<std::string>& args,
+                                                       const std::vector<std::string>& env = {});
