@@ -20,6 +20,19 @@ Matrix3 inverse_station_transform(const Matrix3& t);
 // Heading of a rotation about the vertical axis, from its quaternion's z and w.
 double yaw_from_quaternion(double z, double w);
 
+// No docking sensor reports the station farther than this, or beyond one turn;
+// no base drives farther from its odometry origin.
+constexpr double kMaxStationDistance = 100.0;
+constexpr double kMaxStationAngle = 6.283185307179586;
+constexpr double kMaxOdometryDistance = 1e6;
+
+// A station pose (x, y, theta) the steps may use: finite, within the bounds
+// above, and with a finite robot position in the station frame.
+bool plausible_docking_pose(double x, double y, double theta);
+
+// An odometry sample the steps may use: finite, within the bound above.
+bool plausible_odometry(double x, double y, double z, double w);
+
 // Forward speed of one approach cycle from the distance |x| to the station and
 // the speed planned in the previous cycle.
 double plan_vx(double distance, double vx_last, double vx_max);

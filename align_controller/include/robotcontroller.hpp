@@ -85,7 +85,7 @@ class RobotController : public rclcpp::Node {
   double last_dy_in_station_ = 0.0;
   bool skip_position_adjust_ = false;
 
-  // Inside a run of dropped non-finite messages: warn only at its start.
+  // Inside a run of dropped implausible messages: warn only at its start.
   bool docking_pose_dropping_ = false;
   bool odom_dropping_ = false;
 
@@ -94,5 +94,7 @@ class RobotController : public rclcpp::Node {
   void docking_pose_callback(geometry_msgs::msg::PoseStamped::SharedPtr msg);
   void odom_callback(nav_msgs::msg::Odometry::SharedPtr msg);
 
+  // Every velocity command goes out through here, never one with a NaN or infinity.
+  void publish_cmd(const geometry_msgs::msg::Twist& cmd);
   void publish_zero_cmd();
 };

@@ -23,6 +23,21 @@ Matrix3 inverse_station_transform(const Matrix3& t) {
 
 double yaw_from_quaternion(double z, double w) { return std::atan2(2 * z * w, 1 - 2 * z * z); }
 
+bool plausible_docking_pose(double x, double y, double theta) {
+  // Written so that NaN fails every comparison.
+  if (!(std::abs(x) <= kMaxStationDistance && std::abs(y) <= kMaxStationDistance &&
+        std::abs(theta) <= kMaxStationAngle)) {
+    return false;
+  }
+  const Matrix3 inverse = inverse_station_transform(station_transform(x, y, theta));
+  return std::isfinite(inverse[0][2]) && std::isfinite(inverse[1][2]);
+}
+
+bool plausible_odometry(double x, double y, double z, double w) {
+  return std::abs(x) <= kMaxOdometryDistance && std::abs(y) <= kMaxOdometryDistance &&
+         std::isfinite(z) && std::isfinite(w);
+}
+
 double plan_vx(double distance, double vx_last, double vx_max) {
   if (distance > 0.5) {
     if (vx_last > 0.001) return 0.0;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <functional>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -39,6 +40,14 @@ const std::pair<const char*, double> kParameterDefaults[] = {
     {"distance_wheel_to_feature", 0.25},
     {"trigger_mode", 3.0},
 };
+
+// How a dropped sample is named: non-finite, or finite but out of bounds.
+const char* fault(std::initializer_list<double> values) {
+  for (double v : values) {
+    if (!std::isfinite(v)) return "non-finite";
+  }
+  return "implausible";
+}
 
 void configure(PidController& pid, double kp, double ki, double kd, double target, double upper,
                double lower) {
@@ -130,9 +139,9 @@ void RobotController::docking_pose_callback(geometry_msgs::msg::PoseStamped::Sha
   const double x = msg->pose.position.x;
   const double y = msg->pose.position.y;
   const double theta = msg->pose.position.z;
-  if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(theta)) {
+  if (!plausible_docking_pose(x, y, theta)) {
     if (!docking_pose_dropping_) {
-      LOG_WARN("/docking_pose dropped, non-finite value: {}, {}, {}", x, y, theta);
+      LOG_WARN("/docking_pose dropped, {} value: {}, {}, {}", fault({x, y, theta}), x, y, theta);
       docking_pose_dropping_ = true;
     }
     return;
@@ -148,9 +157,10 @@ void RobotController::odom_callback(nav_msgs::msg::Odometry::SharedPtr msg) {
   const double py = msg->pose.pose.position.y;
   const double z = msg->pose.pose.orientation.z;
   const double w = msg->pose.pose.orientation.w;
-  if (!std::isfinite(px) || !std::isfinite(py) || !std::isfinite(z) || !std::isfinite(w)) {
+  if (!plausible_odometry(px, py, z, w)) {
     if (!odom_dropping_) {
-      LOG_WARN("/diff_bot/odom dropped, non-finite value: {}, {}, {}, {}", px, py, z, w);
+      LOG_WARN("/diff_bot/odom dropped, {} value: {}, {}, {}, {}", fault({px, py, z, w}), px, py, z,
+               w);
       odom_dropping_ = true;
     }
     return;
@@ -203,7 +213,7 @@ void RobotController::adjustAngle() {
     return;
   }
   cmd.angular.z = turn_rate(e, 0.2);
-  cmd_vel_pub_->publish(cmd);
+  publish_cmd(cmd);
   LOG_INFO("first angle adjust doing... {}", cmd.angular.z);
   last_angle_error_prev_ = last_angle_error_;
   last_angle_error_ = e;
@@ -225,7 +235,7 @@ void RobotController::positionAdjust_bfrScope() {
   }
   geometry_msgs::msg::Twist cmd;
   cmd.linear.x = -0.1;
-  cmd_vel_pub_->publish(cmd);
+  publish_cmd(cmd);
   last_dy_in_station_ = y;
 }
 
@@ -249,7 +259,7 @@ void RobotController::adjustAngleAftrPoseAdjust() {
     return;
   }
   cmd.angular.z = turn_rate(e, 0.1);
-  cmd_vel_pub_->publish(cmd);
+  publish_cmd(cmd);
   LOG_INFO("second angle adjust doing... {}", cmd.angular.z);
 }
 
@@ -314,7 +324,7 @@ bool RobotController::poseAlign() {
   geometry_msgs::msg::Twist cmd;
   cmd.linear.x = Vx;
   cmd.angular.z = W;
-  cmd_vel_pub_->publish(cmd);
+  publish_cmd(cmd);
   LOG_INFO("output, dxdydr: {}, {}, {}, w_dy: {}, w_dr: {}, W: {}, Vx: {}", dx_, dy_, dr_, w_dy,
            w_dr, W, Vx);
   return true;
@@ -325,6 +335,21 @@ double RobotController::VxPlan() {
   vx_last_ = Vx;
   LOG_INFO(" Vx: {}", Vx);
   return Vx;
+}
+
+void RobotController::publish_cmd(const geometry_msgs::msg::Twist& cmd) {
+  const auto& l = cmd.linear;
+  const auto& a = cmd.angular;
+  for (double v : {l.x, l.y, l.z, a.x, a.y, a.z}) {
+    if (!std::isfinite(v)) {
+      // Input checks keep this from happening; should one miss, the robot still gets no NaN.
+      LOG_ERROR("/cmd_vel: non-finite command replaced by a zero command: {}, {}, {}, {}, {}, {}",
+                l.x, l.y, l.z, a.x, a.y, a.z);
+      publish_zero_cmd();
+      return;
+    }
+  }
+  cmd_vel_pub_->publish(cmd);
 }
 
 void RobotController::publish_zero_cmd() { cmd_vel_pub_->publish(geometry_msgs::msg::Twist()); }
@@ -349,7 +374,7 @@ void RobotController::RushAftrDocked() {
   geometry_msgs::msg::Twist push;
   push.linear.x = -0.1;
   for (int i = 0; i < 20; ++i) {
-    cmd_vel_pub_->publish(push);
+    publish_cmd(push);
     LOG_INFO("Publish the Rush cmd");
     usleep(50000);
   }

@@ -37,17 +37,20 @@ DockingPeer::~DockingPeer() {
 }
 
 std::unique_ptr<test_support::ChildProcess> spawn_node(int domain_id,
-                                                       const std::vector<std::string>& args) {
+                                                       const std::vector<std::string>& args,
+                                                       const std::vector<std::string>& env) {
   std::vector<std::string> argv{ALIGN_CONTROLLER_EXE};
   argv.insert(argv.end(), args.begin(), args.end());
   test_support::ChildProcess::Options options;
   options.set_env = {"ROS_DOMAIN_ID=" + std::to_string(domain_id), "SPDLOG_STDOUT=true",
                      "SPDLOG_SYSTEMD=false", "SPDLOG_LEVEL=info"};
+  options.set_env.insert(options.set_env.end(), env.begin(), env.end());
   return std::make_unique<test_support::ChildProcess>(argv, options);
 }
 
-test_support::ChildProcess& DockingPeer::start_node(const std::vector<std::string>& args) {
-  node_ = spawn_node(domain_id_, args);
+test_support::ChildProcess& DockingPeer::start_node(const std::vector<std::string>& args,
+                                                    const std::vector<std::string>& env) {
+  node_ = spawn_node(domain_id_, args, env);
   // Volatile topics drop what is published before matching.
   const bool matched = spin_until(
       [this] {
@@ -183,4 +186,45 @@ std::vector<double> numbers_after(const std::string& line, const std::string& ta
     if (end == p) return numbers;
     numbers.push_back(v);
   }
+}
+
+namespace {
+
+// upper_w_ + upper_angle_, with room for the rounding of their sum.
+constexpr double kMaxTurnRate = 0.3 + 1e-12;
+
+}  // namespace
+
+void expect_bounded_commands(const std::vector<Twist>& cmds) {
+  for (size_t i = 0; i < cmds.size(); ++i) {
+    const Twist& c = cmds[i];
+    // Written so that NaN fails the comparisons.
+    if (!(std::abs(c.linear.x) <= 0.2 && std::abs(c.angular.z) <= kMaxTurnRate) ||
+        c.linear.y != 0 || c.linear.z != 0 || c.angular.x != 0 || c.angular.y != 0) {
+      ADD_FAILURE() << "command " << i << " of " << cmds.size() << ": " << c.linear.x << ", "
+                    << c.linear.y << ", " << c.linear.z << ", " << c.angular.x << ", "
+                    << c.angular.y << ", " << c.angular.z;
+      return;
+    }
+  }
+}
+
+size_t expect_bounded_regulators(const std::vector<std::string>& lines, size_t from) {
+  size_t checked = 0;
+  for (size_t i = from; i < lines.size(); ++i) {
+    const auto pose = numbers_after(lines[i], "poseAlign, dxdydr: ");
+    if (pose.empty()) continue;
+    const auto w_dy = numbers_after(lines[i], "w_dy: ");
+    const auto w_dr = numbers_after(lines[i], "w_dr: ");
+    const auto w = numbers_after(lines[i], "W: ");
+    const bool finite_pose = pose.size() == 3 && std::isfinite(pose[0]) && std::isfinite(pose[1]) &&
+                             std::isfinite(pose[2]);
+    if (!finite_pose || w_dy.empty() || !(0.0 <= w_dy[0] && w_dy[0] <= 0.1) || w_dr.empty() ||
+        !(std::abs(w_dr[0]) <= 0.2) || w.empty() || !(std::abs(w[0]) <= kMaxTurnRate)) {
+      ADD_FAILURE() << "line " << i << ": " << lines[i];
+      return checked;
+    }
+    ++checked;
+  }
+  return checked;
 }

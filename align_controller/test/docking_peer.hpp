@@ -36,8 +36,10 @@ class DockingPeer {
   explicit DockingPeer(int domain_id);
   ~DockingPeer();
 
-  // Runs the node on the same domain and waits until all five topics match.
-  test_support::ChildProcess& start_node(const std::vector<std::string>& args = {});
+  // Runs the node on the same domain, with env added to its environment, and
+  // waits until all five topics match.
+  test_support::ChildProcess& start_node(const std::vector<std::string>& args = {},
+                                         const std::vector<std::string>& env = {});
   test_support::ChildProcess& node() { return *node_; }
 
   // Spins until cond holds; false on timeout.
@@ -92,7 +94,17 @@ std::vector<double> numbers_after(const std::string& line, const std::string& ta
 
 inline bool is_zero(const Twist& t) { return t == Twist(); }
 
+// Every command finite, within the node's bounds with the default parameters
+// (the speed plan's 0.2 m/s, the regulators' 0.1 + 0.2 rad/s) and with
+// nothing but linear.x and angular.z set. Fails the test at the first that is not.
+void expect_bounded_commands(const std::vector<Twist>& cmds);
+// The same for the regulator terms of the "poseAlign, dxdydr:" lines from
+// line from on: the pose finite, w_dy, w_dr and W within their bounds.
+// Returns how many lines it checked.
+size_t expect_bounded_regulators(const std::vector<std::string>& lines, size_t from = 0);
+
 // Runs the align_controller executable on domain domain_id, logging to
-// standard output at info level.
+// standard output at info level; env ("NAME=value") adds to its environment.
 std::unique_ptr<test_support::ChildProcess> spawn_node(int domain_id,
-                                                       const std::vector<std::string>& args);
+                                                       const std::vector<std::string>& args,
+                                                       const std::vector<std::string>& env = {});

@@ -2,6 +2,9 @@
 // are checked on the wire by the node tests.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "docking_logic.hpp"
 
 namespace {
@@ -48,6 +51,31 @@ TEST(DockingLogic, FrozenNeedsThreeAgreeingSamplesOfBoth) {
   EXPECT_FALSE(is_pose_frozen(0.05, 0.05, 0.0, -0.1, -0.1, -0.1));
   EXPECT_FALSE(is_pose_frozen(0.05, 0.05, 0.05, -0.1, -0.1, 0.0));
   EXPECT_FALSE(is_pose_frozen(0.05, 0.0502, 0.05, -0.1, -0.1, -0.1));
+}
+
+// The bounds themselves pass; the next double beyond them, and anything
+// non-finite, does not.
+TEST(DockingLogic, PlausibleInputHasClosedBounds) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const auto beyond = [](double bound) { return std::nextafter(bound, 2 * bound); };
+  EXPECT_TRUE(plausible_docking_pose(100.0, -100.0, -kMaxStationAngle));
+  EXPECT_TRUE(plausible_docking_pose(0.0, 0.0, 0.0));
+  for (const Triple& pose :
+       {Triple{beyond(100.0), 0.0, 0.0}, Triple{0.0, beyond(-100.0), 0.0},
+        Triple{0.0, 0.0, beyond(kMaxStationAngle)}, Triple{1.5e308, 1.5e308, -0.3},
+        Triple{1.0, 0.0, 3e300}, Triple{-1e200, 1e200, 0.1}, Triple{nan, 0.0, 0.0},
+        Triple{0.0, -inf, 0.0}, Triple{0.0, 0.0, inf}}) {
+    EXPECT_FALSE(plausible_docking_pose(pose[0], pose[1], pose[2]))
+        << pose[0] << ", " << pose[1] << ", " << pose[2];
+  }
+  // Any finite quaternion gives a yaw, a zero or a huge one too.
+  EXPECT_TRUE(plausible_odometry(1e6, -1e6, 0.0, 0.0));
+  EXPECT_TRUE(plausible_odometry(0.0, 0.0, 1e308, -1e308));
+  EXPECT_FALSE(plausible_odometry(beyond(1e6), 0.0, 0.0, 1.0));
+  EXPECT_FALSE(plausible_odometry(0.0, -inf, 0.0, 1.0));
+  EXPECT_FALSE(plausible_odometry(0.0, 0.0, nan, 1.0));
+  EXPECT_FALSE(plausible_odometry(0.0, 0.0, 0.0, inf));
 }
 
 TEST(DockingLogic, AngleToleranceAndPushHaveOpenBounds) {

@@ -94,27 +94,35 @@ TEST(NodeRequests, RetryRefusedOnlyWhenPerceptionFreezes) {
   EXPECT_EQ(peer.count_lines("viehcle_pose_in_station_frame"), 0u);
 }
 
-TEST(NodeRequests, NonFiniteInputIsDroppedWholeWithOneWarningPerRun) {
+TEST(NodeRequests, ImplausibleInputIsDroppedWholeWithOneWarningPerRun) {
   DockingPeer peer(63);
   peer.start_node();
   peer.request(1, 0, 0);
   peer.wait_pose(kRequestPose);
 
-  // Two bad poses warn once and leave the request's pose standing.
+  // Bad poses, non-finite or out of bounds, warn once and leave the
+  // request's pose standing.
   peer.docking_pose(kNaN, 0.5, 0.0);
   const size_t warned =
       peer.wait_line("[WARN] /docking_pose dropped, non-finite value: nan, 0.5, 0");
   peer.docking_pose(1.0, kInf, 0.0);
+  peer.wait_cycles(1);
+  peer.docking_pose(1.5e308, 1.5e308, -0.3);
   peer.wait_cycles(2);
   EXPECT_EQ(peer.count_lines("/docking_pose dropped"), 1u);
   EXPECT_EQ(peer.count_lines("viehcle_pose_in_station_frame:*10, 10, -2"),
             peer.count_lines("viehcle_pose_in_station_frame:"));
   // A good pose ends the run; the next bad one warns again.
   peer.robot_in_station(2.0, 0.3, 1.0);
-  const size_t good = peer.wait_pose({2.0, 0.3, 1.0}, warned);
+  size_t good = peer.wait_pose({2.0, 0.3, 1.0}, warned);
   peer.docking_pose(0.0, 0.0, -kInf);
   peer.wait_line("/docking_pose dropped, non-finite value: 0, 0, -inf", good);
   peer.wait_pose({2.0, 0.3, 1.0}, good + 1);
+  peer.robot_in_station(2.0, 0.4, 1.0);
+  good = peer.wait_pose({2.0, 0.4, 1.0}, good);
+  peer.docking_pose(1.0, 0.0, 3e300);
+  peer.wait_line("[WARN] /docking_pose dropped, implausible value: 1, 0, 3e+300", good);
+  peer.wait_pose({2.0, 0.4, 1.0}, good + 1);
 
   // Odometry keeps its own run.
   peer.odom(0.0, 0.0, kNaN, 1.0);
@@ -123,8 +131,8 @@ TEST(NodeRequests, NonFiniteInputIsDroppedWholeWithOneWarningPerRun) {
   peer.wait_cycles(2);
   peer.odom(1.0, 0.0, 0.0, 1.0);
   peer.wait_cycles(2);
-  peer.odom(1.0, 0.0, 0.0, kNaN);
-  peer.wait_line("/diff_bot/odom dropped, non-finite value: 1, 0, 0, nan");
+  peer.odom(-2e6, 0.0, 0.0, 1.0);
+  peer.wait_line("/diff_bot/odom dropped, implausible value: -2000000, 0, 0, 1");
   EXPECT_EQ(peer.count_lines("/diff_bot/odom dropped"), 2u);
 
   ASSERT_FALSE(peer.cmds.empty());

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "docking_peer.hpp"
 
@@ -37,6 +38,23 @@ TEST(NodeStartup, ConfigurationErrorsFailWithOneLineOnStandardError) {
       "is of type {double}, setting it to {integer} is not allowed.\n";
   ParamsFile integer("    trigger_mode: 4\n");
   ParamsFile infinite("    upper_angle_: -.inf\n");
+  // Files that would hold start-up for long: too many parameters, too many
+  // bytes, aliases that expand a short file ten levels of ten deep.
+  std::string many;
+  for (int i = 0; i <= 10000; ++i) many += "    p" + std::to_string(i) + ": 1.0\n";
+  ParamsFile too_many(many);
+  ParamsFile too_big("    kp_w_: 1.0\n#" + std::string(1 << 20, '-') + "\n");
+  std::string nested = "    l0: &l0 {a: 0.0, b: 0.0, c: 0.0, d: 0.0, e: 0.0}\n";
+  for (int level = 1; level < 10; ++level) {
+    const std::string below = "*l" + std::to_string(level - 1);
+    nested += "    l" + std::to_string(level) + ": &l" + std::to_string(level) + " {a: " + below +
+              ", b: " + below + ", c: " + below + ", d: " + below + ", e: " + below + "}\n";
+  }
+  ParamsFile aliases(nested);
+  const auto file_error = [](const ParamsFile& file, const std::string& error) {
+    return "Couldn't parse params file: '--params-file " + file.path() + "'. Error: " + error +
+           "\n";
+  };
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"-p", "trigger_mode:=4"}, type_error},
       {{"--params-file", integer.path()}, type_error},
@@ -46,6 +64,11 @@ TEST(NodeStartup, ConfigurationErrorsFailWithOneLineOnStandardError) {
       {{"-p"}, ""},
       {{"-p", "kp_w_"}, ""},
       {{"--params-file", "no_such_dir/align_controller.yaml"}, ""},
+      {{"--params-file", too_many.path()},
+       file_error(too_many, "More than 10000 parameters in the file")},
+      {{"--params-file", too_big.path()}, file_error(too_big, "File larger than 1 MiB")},
+      {{"--params-file", aliases.path()},
+       file_error(aliases, "Aliases expand to more than 10000 values")},
   };
   for (const auto& [args, expected] : cases) {
     std::vector<std::string> argv{"--ros-args"};
@@ -58,6 +81,34 @@ TEST(NodeStartup, ConfigurationErrorsFailWithOneLineOnStandardError) {
     }
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_EQ(node->stdout_text(), "") << args.back();
+  }
+}
+
+// CYCLONEDDS_URI naming no readable file would leave the middleware on its
+// own defaults: multicast on every interface.
+TEST(NodeStartup, CycloneddsUriMustNameReadableFilesInlineXmlStaysAllowed) {
+  const std::string dir = std::filesystem::temp_directory_path().string();
+  const std::pair<std::string, std::string> bad[] = {
+      {"file://" + dir, "Is a directory"},
+      {dir + "/no_such_profile.xml", "No such file or directory"},
+  };
+  for (const auto& [uri, reason] : bad) {
+    const auto node = spawn_node(51, {}, {"CYCLONEDDS_URI=" + uri});
+    EXPECT_EQ(node->wait_exit(20s), 1) << uri;
+    EXPECT_EQ(node->stderr_text(), "CYCLONEDDS_URI names '" + uri +
+                                       "', which is not a readable regular file (" + reason +
+                                       ")\n");
+    EXPECT_EQ(node->stdout_text(), "");
+  }
+
+  // The loopback profile, by file and inline: the node starts and talks.
+  std::ostringstream inline_xml;
+  inline_xml << std::ifstream(LOOPBACK_PROFILE).rdbuf();
+  for (const std::string& uri : {std::string("file://") + LOOPBACK_PROFILE, inline_xml.str()}) {
+    DockingPeer peer(52);
+    peer.start_node({}, {"CYCLONEDDS_URI=" + uri});
+    peer.request(1, 0, 0);
+    peer.wait_line("step 1 ***********");
   }
 }
 

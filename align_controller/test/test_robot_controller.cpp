@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -128,6 +129,32 @@ TEST_F(RobotControllerTest, BigErrorGateAndTurnFreeBand) {
     ASSERT_TRUE(output) << x;
     EXPECT_NEAR(numbers_after(*output, "W: ").at(0), w, 1e-12) << x;
   }
+}
+
+// The last guard, reached here past the input checks by writing a NaN
+// straight into the member the pose callback would write.
+TEST_F(RobotControllerTest, NonFiniteCommandGoesOutAsZeroWithAnError) {
+  start(96);
+  auto probe = std::make_shared<rclcpp::Node>("probe");
+  std::vector<Twist> cmds;
+  const auto sub = probe->create_subscription<Twist>(
+      "/cmd_vel", 10, [&](std::shared_ptr<Twist> msg) { cmds.push_back(*msg); });
+  ASSERT_TRUE(test_support::wait_until(
+      [&] { return node_->cmd_vel_pub_->get_subscription_count() > 0; }, 10s));
+
+  place(-1.0, std::numeric_limits<double>::quiet_NaN(), 0.1);
+  const auto [ok, lines] = pose_align_cycle();
+  EXPECT_TRUE(ok);
+  EXPECT_TRUE(find(lines,
+                   "[ERROR] /cmd_vel: non-finite command replaced by a zero command: "
+                   "-0.01, 0, 0, 0, 0, nan"));
+  ASSERT_TRUE(test_support::wait_until(
+      [&] {
+        rclcpp::spin_some(probe);
+        return !cmds.empty();
+      },
+      10s));
+  EXPECT_EQ(cmds, std::vector<Twist>{Twist()});
 }
 
 }  // namespace

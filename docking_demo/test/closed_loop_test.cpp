@@ -3,16 +3,19 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "docking_peer.hpp"
 #include "process_env.hpp"
 
 namespace {
@@ -45,16 +48,21 @@ class ClosedLoop : public ::testing::Test {
   // Starts the simulator with the given parameters and the controller.
   void start(int domain, std::vector<std::string> sim_params) {
     domain_ = domain;
+    start_sim(sim_params);
+    controller_ =
+        std::make_unique<ChildProcess>(std::vector<std::string>{ALIGN_CONTROLLER}, dds_env(domain));
+  }
+
+  // A fresh simulator: the robot back at its start pose.
+  void start_sim(const std::vector<std::string>& sim_params) {
     csv_ = ::testing::TempDir() + "closed_loop_" + std::to_string(::getpid()) + ".csv";
     std::vector<std::string> argv = {DOCKING_SIM, "--ros-args", "-p", "trajectory_csv:=" + csv_};
     for (auto& p : sim_params) {
       argv.insert(argv.end(), {"-p", p});
     }
-    sim_ = std::make_unique<ChildProcess>(argv, dds_env(domain));
+    sim_ = std::make_unique<ChildProcess>(argv, dds_env(domain_));
     ASSERT_TRUE(sim_->wait_for_line_containing("docking_sim: robot at", 10s))
         << sim_->stderr_text();
-    controller_ =
-        std::make_unique<ChildProcess>(std::vector<std::string>{ALIGN_CONTROLLER}, dds_env(domain));
   }
 
   // Runs align_request to its end.
@@ -68,6 +76,15 @@ class ClosedLoop : public ::testing::Test {
 
   bool controller_logged(const std::string& text) const {
     return controller_->stdout_text().find(text) != std::string::npos;
+  }
+
+  // Index of the first controller line at or after from that contains text.
+  std::optional<size_t> controller_line(const std::string& text, size_t from = 0) const {
+    const auto lines = controller_->stdout_lines();
+    for (size_t i = from; i < lines.size(); ++i) {
+      if (lines[i].find(text) != std::string::npos) return i;
+    }
+    return std::nullopt;
   }
 
   // Ends the simulator, which then has written its whole trajectory.
@@ -116,6 +133,68 @@ TEST_F(ClosedLoop, DocksFromTheDefaultStartPose) {
     return;
   }
   ADD_FAILURE() << "no docking in three runs:\n" << failures;
+}
+
+// A faulty perception among the real one: bursts of absurd poses while the
+// robot approaches in step 4 are dropped, the regulators stay sound, and the
+// next attempt of the same controller runs all four steps.
+TEST_F(ClosedLoop, AbsurdPosesInTheApproachLeaveTheControllerSound) {
+  const std::vector<std::string> ideal_camera = {"perception_latency:=0.0", "noise_xy:=0.0",
+                                                 "noise_theta:=0.0", "dropout:=0.0"};
+  start(137, ideal_camera);
+  // Publishes the bursts and records every command on the wire.
+  DockingPeer faulty(137);
+  ChildProcess first({ALIGN_REQUEST, "dock", "--timeout", "150"}, dds_env(domain_));
+  std::optional<size_t> step4;
+  ASSERT_TRUE(
+      faulty.spin_until([&] { return (step4 = controller_line("step 4 ***")).has_value(); }, 60s))
+      << controller_->stdout_text();
+  // Faster than the camera's 10 Hz, so that the controller mostly takes the
+  // burst's pose; the real ones between the bursts end each run of drops.
+  const double absurd[][3] = {{1.5e308, 1.5e308, -0.3}, {1.0, 0.0, 3e300}, {-1e200, 1e200, 0.1}};
+  for (const auto& pose : absurd) {
+    for (int i = 0; i < 25; ++i) {
+      faulty.docking_pose(pose[0], pose[1], pose[2]);
+      faulty.spin_for(20ms);
+    }
+    faulty.spin_for(500ms);
+  }
+  ASSERT_TRUE(faulty.spin_until([&] { return first.wait_exit(0ms).has_value(); }, 60s));
+  const auto last_drop = controller_line("implausible value: -1e+200, 1e+200, 0.1", *step4);
+  ASSERT_TRUE(controller_line("implausible value: 1.5e+308, 1.5e+308, -0.3", *step4));
+  ASSERT_TRUE(controller_line("implausible value: 1, 0, 3e+300", *step4));
+  ASSERT_TRUE(last_drop);
+  ASSERT_TRUE(controller_line("Publish the zero cmd", *last_drop))
+      << "the attempt ended before the last burst";
+  EXPECT_GT(expect_bounded_regulators(controller_->stdout_lines(), *step4), 0u);
+
+  // The next attempt, from the start pose again.
+  stop_sim();
+  start_sim(ideal_camera);
+  size_t at = controller_->stdout_lines().size();
+  ChildProcess second({ALIGN_REQUEST, "dock", "--timeout", "150"}, dds_env(domain_));
+  for (const char* step : {"step 1 ***", "step 2 ***", "step 3 ***", "step 4 ***"}) {
+    std::optional<size_t> found;
+    ASSERT_TRUE(
+        faulty.spin_until([&] { return (found = controller_line(step, at)).has_value(); }, 60s))
+        << step << " in\n"
+        << controller_->stdout_text();
+    at = *found;
+  }
+  // Two seconds of the approach are enough; the rest is the docking's own.
+  ASSERT_TRUE(faulty.spin_until(
+      [&] {
+        const auto lines = controller_->stdout_lines();
+        return std::count_if(lines.begin() + at, lines.end(), [](const std::string& l) {
+                 return l.find("poseAlign, dxdydr") != std::string::npos;
+               }) >= 12;
+      },
+      10s));
+  EXPECT_GT(faulty.cmds.size(), 50u);
+  expect_bounded_commands(faulty.cmds);
+  expect_bounded_regulators(controller_->stdout_lines());
+  EXPECT_FALSE(controller_logged("non-finite command"));
+  stop_all();
 }
 
 TEST_F(ClosedLoop, FrozenPerceptionDoesNotDockAndReportsFailure) {

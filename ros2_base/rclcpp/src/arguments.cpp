@@ -2,8 +2,10 @@
 
 #include <cctype>
 #include <cstring>
+#include <iterator>
 #include <stdexcept>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "names.hpp"
@@ -32,24 +34,46 @@ void throw_if_invalid_topic(const std::string& name, const std::optional<NamePro
   }
 }
 
-void add_override(Arguments& args, const std::string& node_key, const std::string& name,
-                  ParameterValue value) {
-  const std::string node = absolute_node_key(node_key);
-  auto& overrides = args.parameter_overrides;
-  auto last_of_node = overrides.end();
-  for (auto it = overrides.begin(); it != overrides.end(); ++it) {
-    if (it->node != node) {
-      continue;
-    }
-    if (it->name == name) {
-      it->value = std::move(value);
+// The overrides of all sources, merged in time linear in their number: a repeated value
+// replaces the earlier one in place, and the result is grouped by node key in the order each
+// key first appeared.
+class OverrideMerger {
+ public:
+  void add(const std::string& node_key, const std::string& name, ParameterValue value) {
+    std::string node = absolute_node_key(node_key);
+    const auto [at, added] = index_.try_emplace(node + '\0' + name, entries_.size());
+    if (!added) {
+      entries_[at->second].second.value = std::move(value);
       return;
     }
-    last_of_node = it;
+    const size_t group = groups_.try_emplace(node, groups_.size()).first->second;
+    entries_.push_back({group, ParameterOverride{std::move(node), name, std::move(value)}});
   }
-  const auto position = last_of_node == overrides.end() ? overrides.end() : last_of_node + 1;
-  overrides.insert(position, ParameterOverride{node, name, std::move(value)});
-}
+
+  std::vector<ParameterOverride> take() {
+    std::vector<std::vector<ParameterOverride>> grouped(groups_.size());
+    for (auto& [group, override_] : entries_) {
+      grouped[group].push_back(std::move(override_));
+    }
+    std::vector<ParameterOverride> result;
+    result.reserve(entries_.size());
+    for (auto& group : grouped) {
+      std::move(group.begin(), group.end(), std::back_inserter(result));
+    }
+    return result;
+  }
+
+ private:
+  std::vector<std::pair<size_t, ParameterOverride>> entries_;  // group, override
+  std::unordered_map<std::string, size_t> groups_;             // node key -> group
+  std::unordered_map<std::string, size_t> index_;              // node key, name -> entry
+};
+
+// What parsing fills: the arguments, and the overrides until they are merged.
+struct Parse {
+  Arguments args;
+  OverrideMerger overrides;
+};
 
 // `name` is tokens and '/' in parts separated by '.'.
 bool is_parameter_name(std::string_view name) {
@@ -72,7 +96,7 @@ bool is_parameter_name(std::string_view name) {
   }
 }
 
-void parse_param_rule(Arguments& args, const std::string& rule) {
+void parse_param_rule(Parse& parse, const std::string& rule) {
   const size_t separator = rule.find(":=");
   if (separator == std::string::npos) {
     throw ArgumentError("expected 'name:=value'");
@@ -97,13 +121,13 @@ void parse_param_rule(Arguments& args, const std::string& rule) {
   if (text.empty()) {
     throw ArgumentError("no value for parameter '" + name + "'");
   }
-  add_override(args, node, name, parse_parameter_value(text));
+  parse.overrides.add(node, name, parse_parameter_value(text));
 }
 
-void parse_params_file(Arguments& args, const std::string& path) {
+void parse_params_file(Parse& parse, const std::string& path) {
   read_parameter_file(
-      path, [&args](const std::string& node, const std::string& name, ParameterValue value) {
-        add_override(args, node, name, std::move(value));
+      path, [&parse](const std::string& node, const std::string& name, ParameterValue value) {
+        parse.overrides.add(node, name, std::move(value));
       });
 }
 
@@ -229,7 +253,7 @@ struct ValueFlag {
   std::vector<std::string_view> spellings;
   const char* what;
   const char* missing;
-  void (*apply)(Arguments&, const std::string&);
+  void (*apply)(Parse&, const std::string&);
 };
 
 const std::vector<ValueFlag>& value_flags() {
@@ -238,22 +262,28 @@ const std::vector<ValueFlag>& value_flags() {
        "parameter override rule",
        "No parameter override rule found.",
        parse_param_rule},
-      {{"-r", "--remap"}, "remap rule", "No remap rule found.", parse_remap_rule},
+      {{"-r", "--remap"},
+       "remap rule",
+       "No remap rule found.",
+       [](Parse& parse, const std::string& rule) { parse_remap_rule(parse.args, rule); }},
       {{"--params-file"}, "params file", "No file path provided.", parse_params_file},
-      {{"--log-level"}, "log level", "No log level provided.", parse_log_level},
+      {{"--log-level"},
+       "log level",
+       "No log level provided.",
+       [](Parse& parse, const std::string& rule) { parse_log_level(parse.args, rule); }},
       // Accepted for compatibility; this layer writes no log files.
       {{"--log-file-name"},
        "log file name prefix",
        "No string prefix provided.",
-       [](Arguments&, const std::string&) {}},
+       [](Parse&, const std::string&) {}},
       {{"--log-config-file"},
        "log configuration file",
        "No file path provided.",
-       [](Arguments& args, const std::string& path) { args.log_config_file = path; }},
+       [](Parse& parse, const std::string& path) { parse.args.log_config_file = path; }},
       {{"-e", "--enclave"},
        "enclave name",
        "No enclave path provided.",
-       [](Arguments& args, const std::string& enclave) { args.enclave = enclave; }},
+       [](Parse& parse, const std::string& enclave) { parse.args.enclave = enclave; }},
   };
   return flags;
 }
@@ -301,7 +331,8 @@ const RemapRule* first_rule(const std::vector<RemapRule>& rules, const std::stri
 }  // namespace
 
 Arguments parse_arguments(int argc, const char* const* argv) {
-  Arguments args;
+  Parse parse;
+  Arguments& args = parse.args;
   std::vector<std::string> unknown;
   bool in_ros_args = false;
   for (int i = 0; i < argc; ++i) {
@@ -327,7 +358,7 @@ Arguments parse_arguments(int argc, const char* const* argv) {
       }
       const std::string value = argv[++i];
       try {
-        flag->apply(args, value);
+        flag->apply(parse, value);
       } catch (const std::runtime_error& error) {  // ArgumentError or ParameterYamlError
         throw RCLInvalidROSArgsError("Couldn't parse " + std::string(flag->what) + ": '" + arg +
                                      " " + value + "'. Error: " + error.what());
@@ -341,7 +372,8 @@ Arguments parse_arguments(int argc, const char* const* argv) {
   if (!unknown.empty()) {
     throw rclcpp::exceptions::UnknownROSArgsError(std::move(unknown));
   }
-  return args;
+  args.parameter_overrides = parse.overrides.take();
+  return std::move(args);
 }
 
 std::map<std::string, ParameterValue> overrides_for(const Arguments& args,

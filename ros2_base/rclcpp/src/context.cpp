@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -118,6 +119,36 @@ uint32_t domain_id_from_env(const char* value) {
   return static_cast<uint32_t>(id);
 }
 
+void check_cyclonedds_uri(const std::string& value) {
+  size_t begin = 0;
+  while (true) {
+    begin = value.find_first_not_of(" \t\n\r\f\v,", begin);
+    if (begin == std::string::npos || value[begin] == '<') {
+      return;
+    }
+    const size_t comma = value.find(',', begin);
+    const std::string entry = value.substr(begin, comma - begin);
+    const std::string path = entry.rfind("file://", 0) == 0 ? entry.substr(7) : entry;
+    struct stat status {};
+    const char* problem = nullptr;
+    if (stat(path.c_str(), &status) != 0 || access(path.c_str(), R_OK) != 0) {
+      problem = std::strerror(errno);
+    } else if (S_ISDIR(status.st_mode)) {
+      problem = std::strerror(EISDIR);
+    } else if (!S_ISREG(status.st_mode)) {
+      problem = "not a regular file";
+    }
+    if (problem != nullptr) {
+      throw std::runtime_error("CYCLONEDDS_URI names '" + entry +
+                               "', which is not a readable regular file (" + problem + ")");
+    }
+    if (comma == std::string::npos) {
+      return;
+    }
+    begin = comma + 1;
+  }
+}
+
 std::shared_ptr<const Context> current_context() {
   std::lock_guard<std::mutex> lock(g_mutex);
   if (!g_context) {
@@ -150,7 +181,9 @@ void init(int argc, char const* const* argv, const InitOptions& /*init_options*/
   // Without a profile of the user's, Cyclone would use every interface and
   // multicast: keep to loopback unless told otherwise.
   const char* uri = std::getenv("CYCLONEDDS_URI");
-  if (uri == nullptr || *uri == '\0') {
+  if (uri != nullptr && *uri != '\0') {
+    rclcpp_dds::check_cyclonedds_uri(uri);
+  } else {
     context->domain = dds_create_domain(context->domain_id, rclcpp_dds::loopback_profile);
     if (context->domain < 0) {
       throw std::runtime_error(

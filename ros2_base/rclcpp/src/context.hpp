@@ -30,6 +30,12 @@ bool is_live(const Context& context);
 // that is not a domain id DDS can map to ports.
 uint32_t domain_id_from_env(const char* value);
 
+// CYCLONEDDS_URI as Cyclone DDS reads it: entries separated by commas, each a file (a path
+// or a file:// URI), until one that starts with '<', inline XML to the end. Throws naming
+// the first file entry that is not a readable regular file: Cyclone would read a directory
+// as an empty profile and fall back to its defaults, multicast on every interface.
+void check_cyclonedds_uri(const std::string& value);
+
 // The built-in loopback-only profile, used when CYCLONEDDS_URI is unset.
 extern const char* const loopback_profile;
 

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "names.hpp"
@@ -166,58 +166,99 @@ std::string yaml_error(const YAML::Exception& error) {
   return message;
 }
 
-void add_parameters(const ParameterSink& sink, const std::string& node, const std::string& prefix,
-                    const YAML::Node& map, std::string_view source) {
-  for (const auto& entry : map) {
-    const std::string key = entry.first.Scalar();
-    if (!entry.first.IsScalar() || key.empty()) {
-      throw ParameterYamlError("No key" + at_line(entry.first));
-    }
-    const std::string name = prefix.empty() ? key : prefix + "." + key;
-    if (entry.second.IsMap()) {
-      add_parameters(sink, node, name, entry.second, source);
-    } else if (entry.second.IsNull() && !null_literal(source, entry.second.Mark())) {
-      // An empty value has no position of its own.
-      throw ParameterYamlError("No value" + at_line(entry.first));
-    } else {
-      sink(node, name, yaml_value(entry.second, source));
-    }
-  }
-}
+// One walk over the documents of a file, within its bounds. An alias shares the node of its
+// anchor, so a small file can name the same map or sequence any number of times: the values
+// of a node walked again are counted as its expansion.
+class FileWalk {
+ public:
+  FileWalk(const ParameterSink& sink, std::string_view source) : sink_(sink), source_(source) {}
 
-// Keys above `ros__parameters` name the node; nested keys are namespaces joined with '/'.
-void add_nodes(const ParameterSink& sink, const std::string& node_prefix, const YAML::Node& map,
-               std::string_view source) {
-  for (const auto& entry : map) {
-    const std::string key = entry.first.Scalar();
-    if (!entry.first.IsScalar() || key.empty()) {
-      throw ParameterYamlError("No key" + at_line(entry.first));
-    }
-    const YAML::Node& value = entry.second;
-    if (key == "ros__parameters") {
-      if (node_prefix.empty()) {
-        throw ParameterYamlError("There are no node names before ros__parameters" + at_line(value));
-      }
-      if (auto problem = check_node_key(node_prefix)) {
-        throw ParameterYamlError("Invalid node name '" + node_prefix + "'" + at_line(entry.first) +
-                                 ": " + *problem);
-      }
-      if (value.IsMap()) {
-        add_parameters(sink, node_prefix, "", value, source);
-      } else if (!value.IsNull()) {
-        throw ParameterYamlError("Expected a map of parameters under ros__parameters" +
+  // Keys above `ros__parameters` name the node; nested keys are namespaces joined with '/'.
+  void add_nodes(const std::string& node_prefix, const YAML::Node& map, bool repeated) {
+    for (const auto& entry : map) {
+      const std::string key = key_of(entry.first, repeated);
+      const YAML::Node& value = entry.second;
+      if (key == "ros__parameters") {
+        if (node_prefix.empty()) {
+          throw ParameterYamlError("There are no node names before ros__parameters" +
+                                   at_line(value));
+        }
+        if (auto problem = check_node_key(node_prefix)) {
+          throw ParameterYamlError("Invalid node name '" + node_prefix + "'" +
+                                   at_line(entry.first) + ": " + *problem);
+        }
+        if (value.IsMap()) {
+          add_parameters(node_prefix, "", value, repeated || walked_before(value));
+        } else if (!value.IsNull()) {
+          throw ParameterYamlError("Expected a map of parameters under ros__parameters" +
+                                   at_line(value));
+        }
+      } else if (value.IsMap()) {
+        add_nodes(node_prefix.empty() ? key : node_prefix + "/" + key, value,
+                  repeated || walked_before(value));
+      } else if (value.IsSequence()) {
+        throw ParameterYamlError("Sequences can only be values and not keys in params. Error" +
                                  at_line(value));
+      } else {
+        throw ParameterYamlError("Cannot have a value before ros__parameters" +
+                                 at_line(entry.first));
       }
-    } else if (value.IsMap()) {
-      add_nodes(sink, node_prefix.empty() ? key : node_prefix + "/" + key, value, source);
-    } else if (value.IsSequence()) {
-      throw ParameterYamlError("Sequences can only be values and not keys in params. Error" +
-                               at_line(value));
-    } else {
-      throw ParameterYamlError("Cannot have a value before ros__parameters" + at_line(entry.first));
     }
   }
-}
+
+ private:
+  void add_parameters(const std::string& node, const std::string& prefix, const YAML::Node& map,
+                      bool repeated) {
+    for (const auto& entry : map) {
+      const std::string key = key_of(entry.first, repeated);
+      const std::string name = prefix.empty() ? key : prefix + "." + key;
+      const YAML::Node& value = entry.second;
+      if (value.IsMap()) {
+        add_parameters(node, name, value, repeated || walked_before(value));
+      } else if (value.IsNull() && !null_literal(source_, value.Mark())) {
+        // An empty value has no position of its own.
+        throw ParameterYamlError("No value" + at_line(entry.first));
+      } else {
+        if (value.IsSequence() && (repeated || walked_before(value))) {
+          expand(value.size());
+        }
+        if (++parameters_ > kMaxParametersPerFile) {
+          throw ParameterYamlError("More than " + std::to_string(kMaxParametersPerFile) +
+                                   " parameters in the file");
+        }
+        sink_(node, name, yaml_value(value, source_));
+      }
+    }
+  }
+
+  // The key of one map entry, counted when the map is walked again.
+  std::string key_of(const YAML::Node& key, bool repeated) {
+    if (repeated) {
+      expand(1);
+    }
+    if (!key.IsScalar() || key.Scalar().empty()) {
+      throw ParameterYamlError("No key" + at_line(key));
+    }
+    return key.Scalar();
+  }
+
+  // Nodes are told apart by where they start in the file; an alias has its anchor's place.
+  bool walked_before(const YAML::Node& node) { return !walked_.insert(node.Mark().pos).second; }
+
+  void expand(size_t values) {
+    expanded_ += values;
+    if (expanded_ > kMaxAliasExpansion) {
+      throw ParameterYamlError("Aliases expand to more than " + std::to_string(kMaxAliasExpansion) +
+                               " values");
+    }
+  }
+
+  const ParameterSink& sink_;
+  std::string_view source_;
+  std::unordered_set<int> walked_;
+  size_t parameters_ = 0;
+  size_t expanded_ = 0;
+};
 
 }  // namespace
 
@@ -230,18 +271,24 @@ void read_parameter_file(const std::string& path, const ParameterSink& sink) {
   if (!file) {
     throw ParameterYamlError("Error opening YAML file (" + std::string(std::strerror(errno)) + ")");
   }
-  std::ostringstream content;
-  content << file.rdbuf();
-  const std::string text = content.str();
+  // One byte more than allowed tells a file at the limit from one beyond it.
+  std::string text(kMaxParameterFileBytes + 1, '\0');
+  file.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(file.gcount()));
+  if (text.size() > kMaxParameterFileBytes) {
+    throw ParameterYamlError("File larger than " + std::to_string(kMaxParameterFileBytes >> 20) +
+                             " MiB");
+  }
   std::vector<YAML::Node> documents;
   try {
     documents = YAML::LoadAll(text);
   } catch (const YAML::Exception& error) {
     throw ParameterYamlError(yaml_error(error));
   }
+  FileWalk walk(sink, text);
   for (const auto& document : documents) {
     if (document.IsMap()) {
-      add_nodes(sink, "", document, text);
+      walk.add_nodes("", document, false);
     } else if (document.IsSequence()) {
       throw ParameterYamlError("Sequences can only be values and not keys in params. Error" +
                                at_line(document));

@@ -1,6 +1,7 @@
 #ifndef RCLCPP_DDS__PARAMETER_YAML_HPP_
 #define RCLCPP_DDS__PARAMETER_YAML_HPP_
 
+#include <cstddef>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -14,6 +15,12 @@ struct ParameterYamlError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Bounds on a parameter file, so that no file can hold start-up for long: its size, the
+// parameters it gives, and the values its aliases expand to beyond what it spells out.
+constexpr size_t kMaxParameterFileBytes = 1 << 20;
+constexpr size_t kMaxParametersPerFile = 10000;
+constexpr size_t kMaxAliasExpansion = 10000;
+
 // The value of a `-p name:=value` rule: "4", "4.0", "'text'", "[1, 2]", ...
 rclcpp::ParameterValue parse_parameter_value(const std::string& text);
 
@@ -21,7 +28,8 @@ using ParameterSink = std::function<void(const std::string& node_key, const std:
                                          rclcpp::ParameterValue value)>;
 
 // Hands every parameter of a file in the ROS 2 layout to `sink`, in file order; nested maps
-// under `ros__parameters` give names joined with '.'.
+// under `ros__parameters` give names joined with '.'. A file beyond the bounds above is
+// rejected.
 void read_parameter_file(const std::string& path, const ParameterSink& sink);
 
 }  // namespace rclcpp_dds

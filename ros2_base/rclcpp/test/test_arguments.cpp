@@ -12,6 +12,7 @@
 
 #include "arguments.hpp"
 #include "parameter_store.hpp"
+#include "parameter_yaml.hpp"
 #include "rclcpp/exceptions.hpp"
 #include "rclcpp/parameter.hpp"
 
@@ -385,6 +386,46 @@ TEST_F(ParamsFile, MalformedFilesAreRejected) {
   for (const auto& [content, expected] : cases) {
     EXPECT_NE(file_error_of(content).find(expected), std::string::npos) << content;
   }
+}
+
+// A file at each bound is read; one beyond it is rejected, quickly.
+TEST_F(ParamsFile, BoundsOnSizeParametersAndAliasExpansion) {
+  const std::string head = "n:\n  ros__parameters:\n";
+  std::string many = head;
+  for (size_t i = 0; i < rclcpp_dds::kMaxParametersPerFile; ++i) {
+    many += "    p" + std::to_string(i) + ": 1\n";
+  }
+  EXPECT_EQ(overrides(many, "/n").size(), rclcpp_dds::kMaxParametersPerFile);
+  EXPECT_NE(file_error_of(many + "    extra: 1\n").find("More than 10000 parameters in the file"),
+            std::string::npos);
+
+  std::string full = head + "    x: 1\n#";
+  full += std::string(rclcpp_dds::kMaxParameterFileBytes - full.size() - 1, '-') + "\n";
+  EXPECT_EQ(overrides(full, "/n").size(), 1u);
+  EXPECT_NE(file_error_of(full + "\n").find("File larger than 1 MiB"), std::string::npos);
+
+  // 100 names for a sequence of 100 values expand to exactly the bound.
+  std::string sequence = head + "    s: &s [";
+  for (int i = 0; i < 99; ++i) sequence += "0.5, ";
+  sequence += "0.5]\n";
+  for (int i = 0; i < 100; ++i) sequence += "    t" + std::to_string(i) + ": *s\n";
+  EXPECT_EQ(overrides(sequence, "/n").at("t99").get<std::vector<double>>().size(), 100u);
+  EXPECT_NE(file_error_of(sequence + "    t100: *s\n").find("Aliases expand to more than 10000"),
+            std::string::npos);
+
+  // Maps of maps, ten names each level: a million values from a short file.
+  std::string nested =
+      head + "    l0: &l0 {a: 0, b: 0, c: 0, d: 0, e: 0, f: 0, g: 0, h: 0, i: 0, j: 0}\n";
+  for (int level = 1; level <= 5; ++level) {
+    const std::string previous = "*l" + std::to_string(level - 1);
+    nested += "    l" + std::to_string(level) + ": &l" + std::to_string(level) + " {";
+    for (char key = 'a'; key <= 'j'; ++key) {
+      nested += std::string(1, key) + ": " + previous + (key < 'j' ? ", " : "}\n");
+    }
+  }
+  EXPECT_LT(nested.size(), 1000u);
+  EXPECT_NE(file_error_of(nested).find("Aliases expand to more than 10000 values"),
+            std::string::npos);
 }
 
 TEST_F(ParamsFile, UnreadableFileIsRejected) {

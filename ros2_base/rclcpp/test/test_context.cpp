@@ -1,10 +1,13 @@
-// init/ok/shutdown: ROS_DOMAIN_ID and the wake-up of sleepers (signals:
+// init/ok/shutdown: ROS_DOMAIN_ID, CYCLONEDDS_URI and the wake-up of sleepers (signals:
 // test_cross_process). Each test runs in a process of its own (ctest), on a
 // domain id of its own.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <future>
 #include <stdexcept>
 #include <string>
@@ -41,6 +44,34 @@ TEST(DomainId, AcceptsUnsetAndTheUsableRangeRejectsAnythingElseNamingTheValue) {
           << e.what();
     }
   }
+}
+
+TEST(CycloneddsUri, FileEntriesMustBeReadableRegularFilesInlineXmlIsLeftToCyclone) {
+  const std::string dir = ::testing::TempDir();
+  const std::string profile = dir + "cyclonedds_uri_" + std::to_string(getpid()) + ".xml";
+  std::ofstream(profile) << "<CycloneDDS/>\n";
+  for (const std::string& good :
+       {profile, "file://" + profile, " file://" + profile + ", " + profile + ",",
+        profile + ",<Tracing><Verbosity>config</Verbosity></Tracing>",
+        std::string("<General/>,file:///not/a/file")}) {
+    EXPECT_NO_THROW(rclcpp_dds::check_cyclonedds_uri(good)) << good;
+  }
+  const std::pair<std::string, std::string> bad[] = {
+      {"file://" + dir,
+       "'file://" + dir + "', which is not a readable regular file (Is a directory)"},
+      {profile + ",/no/such.xml",
+       "'/no/such.xml', which is not a readable regular file (No such file or directory)"},
+      {"/dev/null", "'/dev/null', which is not a readable regular file (not a regular file)"},
+  };
+  for (const auto& [uri, expected] : bad) {
+    try {
+      rclcpp_dds::check_cyclonedds_uri(uri);
+      ADD_FAILURE() << "accepted '" << uri << "'";
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(e.what(), "CYCLONEDDS_URI names " + expected);
+    }
+  }
+  std::remove(profile.c_str());
 }
 
 // A failed init leaves nothing initialised; init and shutdown then cycle.
