@@ -1,9 +1,12 @@
 #include "rclcpp/node.hpp"
 
+#include <chrono>
 #include <vector>
 
 #include "context.hpp"
 #include "parameter_store.hpp"
+#include "rcl_interfaces/msg/log.hpp"
+#include "rcl_interfaces/msg/parameter_event.hpp"
 #include "rclcpp/executors.hpp"
 #include "rclcpp/utilities.hpp"
 
@@ -23,6 +26,8 @@ struct Node::Impl {
   std::string namespace_;
   std::string fully_qualified_name;
   rclcpp_dds::ParameterStore parameters;
+  std::shared_ptr<Publisher<rcl_interfaces::msg::Log>> rosout;
+  std::shared_ptr<Publisher<rcl_interfaces::msg::ParameterEvent>> parameter_events;
   // Creation order is delivery order; the owner decides their lifetime.
   std::vector<std::weak_ptr<SubscriptionBase>> subscriptions;
 };
@@ -30,9 +35,40 @@ struct Node::Impl {
 Node::Node(const std::string& node_name, const NodeOptions& options)
     : Node(node_name, "", options) {}
 
-Node::Node(const std::string& node_name, const std::string& namespace_,
-           const NodeOptions& /*options*/)
-    : impl_(std::make_unique<Impl>(rclcpp_dds::current_context(), node_name, namespace_)) {}
+namespace {
+
+// What rclcpp declares for the QoS of the node's own /parameter_events publisher: the
+// values it uses, read-only.
+void declare_parameter_events_qos(Node& node) {
+  const std::pair<const char*, ParameterValue> policies[] = {
+      {"durability", ParameterValue("volatile")},
+      {"history", ParameterValue("keep_last")},
+      {"depth", ParameterValue(int64_t{1000})},
+      {"reliability", ParameterValue("reliable")},
+  };
+  for (const auto& [policy, value] : policies) {
+    rcl_interfaces::msg::ParameterDescriptor descriptor;
+    descriptor.description =
+        std::string("qos policy {") + policy + "} for publisher {/parameter_events}";
+    descriptor.read_only = true;
+    node.declare_parameter(std::string("qos_overrides./parameter_events.publisher.") + policy,
+                           value, descriptor);
+  }
+}
+
+}  // namespace
+
+Node::Node(const std::string& node_name, const std::string& namespace_, const NodeOptions& options)
+    : impl_(std::make_unique<Impl>(rclcpp_dds::current_context(), node_name, namespace_)) {
+  // rclcpp's own endpoints and parameters, in the order it creates them.
+  impl_->rosout = create_publisher<rcl_interfaces::msg::Log>("/rosout", RosoutQoS());
+  if (options.start_parameter_event_publisher()) {
+    impl_->parameter_events = create_publisher<rcl_interfaces::msg::ParameterEvent>(
+        "/parameter_events", ParameterEventsQoS());
+  }
+  declare_parameter("use_sim_time", ParameterValue(false));
+  declare_parameter_events_qos(*this);
+}
 
 Node::~Node() = default;
 
@@ -45,7 +81,11 @@ const char* Node::get_fully_qualified_name() const { return impl_->fully_qualifi
 const ParameterValue& Node::declare_parameter(
     const std::string& name, const ParameterValue& default_value,
     const rcl_interfaces::msg::ParameterDescriptor& parameter_descriptor, bool ignore_override) {
-  return impl_->parameters.declare(name, default_value, parameter_descriptor, ignore_override);
+  rcl_interfaces::msg::ParameterEvent event;
+  const ParameterValue& value =
+      impl_->parameters.declare(name, default_value, parameter_descriptor, ignore_override, &event);
+  publish_parameter_event(event);
+  return value;
 }
 
 bool Node::get_parameter(const std::string& name, rclcpp::Parameter& parameter) const {
@@ -63,6 +103,65 @@ rclcpp::Parameter Node::get_parameter(const std::string& name) const {
     throw exceptions::ParameterNotDeclaredException(name);
   }
   return parameter;
+}
+
+bool Node::has_parameter(const std::string& name) const {
+  return impl_->parameters.find(name) != nullptr;
+}
+
+std::vector<rclcpp::Parameter> Node::get_parameters(const std::vector<std::string>& names) const {
+  return impl_->parameters.get(names);
+}
+
+std::vector<uint8_t> Node::get_parameter_types(const std::vector<std::string>& names) const {
+  return impl_->parameters.types(names);
+}
+
+std::vector<rcl_interfaces::msg::ParameterDescriptor> Node::describe_parameters(
+    const std::vector<std::string>& names) const {
+  return impl_->parameters.describe(names);
+}
+
+rcl_interfaces::msg::ListParametersResult Node::list_parameters(
+    const std::vector<std::string>& prefixes, uint64_t depth) const {
+  return impl_->parameters.list(prefixes, depth);
+}
+
+rcl_interfaces::msg::SetParametersResult Node::set_parameter(const rclcpp::Parameter& parameter) {
+  return set_parameters_atomically({parameter});
+}
+
+std::vector<rcl_interfaces::msg::SetParametersResult> Node::set_parameters(
+    const std::vector<rclcpp::Parameter>& parameters) {
+  std::vector<rcl_interfaces::msg::SetParametersResult> results;
+  results.reserve(parameters.size());
+  for (const auto& parameter : parameters) {
+    results.push_back(set_parameters_atomically({parameter}));
+  }
+  return results;
+}
+
+rcl_interfaces::msg::SetParametersResult Node::set_parameters_atomically(
+    const std::vector<rclcpp::Parameter>& parameters) {
+  rcl_interfaces::msg::ParameterEvent event;
+  auto result = impl_->parameters.set_atomically(parameters, &event);
+  if (result.successful) {
+    publish_parameter_event(event);
+  }
+  return result;
+}
+
+void Node::publish_parameter_event(rcl_interfaces::msg::ParameterEvent& event) const {
+  if (!impl_->parameter_events) {
+    return;
+  }
+  const auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
+  const auto nanoseconds =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(since_epoch).count();
+  event.stamp.sec = static_cast<int32_t>(nanoseconds / 1000000000);
+  event.stamp.nanosec = static_cast<uint32_t>(nanoseconds % 1000000000);
+  event.node = impl_->fully_qualified_name;
+  impl_->parameter_events->publish(event);
 }
 
 std::string Node::resolve_topic_name(const std::string& topic_name) const {

@@ -1,10 +1,15 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "rcl_interfaces/msg/list_parameters_result.hpp"
 #include "rcl_interfaces/msg/parameter_descriptor.hpp"
+#include "rcl_interfaces/msg/parameter_event.hpp"
+#include "rcl_interfaces/msg/set_parameters_result.hpp"
 #include "rclcpp/exceptions.hpp"
 #include "rclcpp/node_options.hpp"
 #include "rclcpp/parameter.hpp"
@@ -70,6 +75,23 @@ class Node : public std::enable_shared_from_this<Node> {
   bool get_parameter(const std::string& name, rclcpp::Parameter& parameter) const;
   // Throws ParameterNotDeclaredException when not declared.
   rclcpp::Parameter get_parameter(const std::string& name) const;
+  bool has_parameter(const std::string& name) const;
+
+  // As rclcpp with undeclared parameters not allowed: the getters throw
+  // ParameterNotDeclaredException for any undeclared name, and so do the setters, which
+  // return rclcpp's result otherwise. Every successful set publishes a parameter event.
+  std::vector<rclcpp::Parameter> get_parameters(const std::vector<std::string>& names) const;
+  std::vector<uint8_t> get_parameter_types(const std::vector<std::string>& names) const;
+  std::vector<rcl_interfaces::msg::ParameterDescriptor> describe_parameters(
+      const std::vector<std::string>& names) const;
+  rcl_interfaces::msg::ListParametersResult list_parameters(
+      const std::vector<std::string>& prefixes, uint64_t depth) const;
+  rcl_interfaces::msg::SetParametersResult set_parameter(const rclcpp::Parameter& parameter);
+  // Each one on its own, as set_parameters_atomically({parameter}).
+  std::vector<rcl_interfaces::msg::SetParametersResult> set_parameters(
+      const std::vector<rclcpp::Parameter>& parameters);
+  rcl_interfaces::msg::SetParametersResult set_parameters_atomically(
+      const std::vector<rclcpp::Parameter>& parameters);
 
   template <typename MessageT>
   std::shared_ptr<Publisher<MessageT>> create_publisher(
@@ -95,6 +117,7 @@ class Node : public std::enable_shared_from_this<Node> {
   friend void spin_some(const std::shared_ptr<Node>& node);
 
   std::string resolve_topic_name(const std::string& topic_name) const;
+  void publish_parameter_event(rcl_interfaces::msg::ParameterEvent& event) const;
   void add_subscription(const std::shared_ptr<SubscriptionBase>& subscription);
 
   struct Impl;

@@ -65,4 +65,15 @@ class QoS {
   DurabilityPolicy durability_ = DurabilityPolicy::Volatile;
 };
 
+// What rclcpp's own endpoints use.
+class ParameterEventsQoS : public QoS {
+ public:
+  ParameterEventsQoS() : QoS(KeepLast(1000)) {}
+};
+
+class RosoutQoS : public QoS {
+ public:
+  RosoutQoS() : QoS(KeepLast(1000)) { transient_local(); }
+};
+
 }  // namespace rclcpp
