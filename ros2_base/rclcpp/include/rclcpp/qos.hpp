@@ -65,4 +65,16 @@ class QoS {
   DurabilityPolicy durability_ = DurabilityPolicy::Volatile;
 };
 
+// rmw's services default: keep-last 10, reliable, volatile.
+class ServicesQoS : public QoS {
+ public:
+  explicit ServicesQoS(const QoSInitialization& init = KeepLast(10)) : QoS(init) {}
+};
+
+// What rclcpp's parameter services use: keep-last 1000, reliable, volatile.
+class ParametersQoS : public QoS {
+ public:
+  explicit ParametersQoS(const QoSInitialization& init = KeepLast(1000)) : QoS(init) {}
+};
+
 }  // namespace rclcpp
