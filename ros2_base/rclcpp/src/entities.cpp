@@ -39,18 +39,32 @@ dds_qos_t* make_qos(const rclcpp::QoS& qos) {
 
 }  // namespace
 
-Endpoint::Endpoint(Kind kind, const std::string& topic_name, const MessageMembers& members,
-                   const rclcpp::QoS& qos)
-    : context_(current_context()), topic_name_(topic_name) {
-  const std::string dds_name = "rt" + topic_name;
+DdsTopic topic_for(const std::string& ros_name) { return {"rt" + ros_name, false}; }
+
+DdsTopic request_topic_for(const std::string& service_name) {
+  return {"rq" + service_name + "Request", true};
+}
+
+DdsTopic reply_topic_for(const std::string& service_name) {
+  return {"rr" + service_name + "Reply", true};
+}
+
+Endpoint::Endpoint(Kind kind, const std::string& ros_name, const DdsTopic& topic,
+                   const MessageMembers& members, const rclcpp::QoS& qos,
+                   const std::string& user_data)
+    : context_(current_context()), topic_name_(ros_name) {
+  const std::string& dds_name = topic.name;
   // Endpoint QoS only: topics of one name in a participant must agree on theirs.
-  topic_ = create_topic(context_->participant, dds_name, members, false);
+  topic_ = create_topic(context_->participant, dds_name, members, topic.with_request_header);
   if (topic_ < 0) {
     const dds_return_t ret = topic_;
     throw std::runtime_error("cannot create DDS topic '" + dds_name + "' of type " +
                              dds_type_name(members) + ": " + dds_error(ret));
   }
   dds_qos_t* q = make_qos(qos);
+  if (!user_data.empty()) {
+    dds_qset_userdata(q, user_data.data(), user_data.size());
+  }
   const bool writer = kind == Kind::writer;
   entity_ = writer ? dds_create_writer(context_->participant, topic_, q, nullptr)
                    : dds_create_reader(context_->participant, topic_, q, nullptr);
@@ -79,7 +93,8 @@ PublisherBase::PublisherBase(const std::string& topic_name,
                              const rosidl_typesupport_introspection_cpp::MessageMembers& members,
                              const QoS& qos)
     : writer_(std::make_unique<rclcpp_dds::Endpoint>(rclcpp_dds::Endpoint::Kind::writer, topic_name,
-                                                     members, qos)) {}
+                                                     rclcpp_dds::topic_for(topic_name), members,
+                                                     qos)) {}
 
 PublisherBase::~PublisherBase() = default;
 
@@ -109,7 +124,8 @@ SubscriptionBase::SubscriptionBase(
     const std::string& topic_name,
     const rosidl_typesupport_introspection_cpp::MessageMembers& members, const QoS& qos)
     : reader_(std::make_unique<rclcpp_dds::Endpoint>(rclcpp_dds::Endpoint::Kind::reader, topic_name,
-                                                     members, qos)) {}
+                                                     rclcpp_dds::topic_for(topic_name), members,
+                                                     qos)) {}
 
 SubscriptionBase::~SubscriptionBase() = default;
 

@@ -30,7 +30,28 @@ struct Node::Impl {
   std::shared_ptr<Publisher<rcl_interfaces::msg::ParameterEvent>> parameter_events;
   // Creation order is delivery order; the owner decides their lifetime.
   std::vector<std::weak_ptr<SubscriptionBase>> subscriptions;
+  std::vector<std::weak_ptr<ServiceBase>> services;
+  std::vector<std::weak_ptr<ClientBase>> clients;
 };
+
+namespace {
+
+// A snapshot of the live entities: those created by a callback wait for the next call.
+template <class T>
+std::vector<std::shared_ptr<T>> live(std::vector<std::weak_ptr<T>>& entities) {
+  std::vector<std::shared_ptr<T>> snapshot;
+  for (auto it = entities.begin(); it != entities.end();) {
+    if (auto entity = it->lock()) {
+      snapshot.push_back(std::move(entity));
+      ++it;
+    } else {
+      it = entities.erase(it);
+    }
+  }
+  return snapshot;
+}
+
+}  // namespace
 
 Node::Node(const std::string& node_name, const NodeOptions& options)
     : Node(node_name, "", options) {}
@@ -173,23 +194,35 @@ void Node::add_subscription(const std::shared_ptr<SubscriptionBase>& subscriptio
   impl_->subscriptions.push_back(subscription);
 }
 
+void Node::add_service(const std::shared_ptr<ServiceBase>& service) {
+  impl_->services.push_back(service);
+}
+
+void Node::add_client(const std::shared_ptr<ClientBase>& client) {
+  impl_->clients.push_back(client);
+}
+
 void spin_some(const std::shared_ptr<Node>& node) {
-  // A snapshot: subscriptions created by a callback wait for the next call.
-  std::vector<std::shared_ptr<SubscriptionBase>> ready;
-  auto& subscriptions = node->impl_->subscriptions;
-  for (auto it = subscriptions.begin(); it != subscriptions.end();) {
-    if (auto subscription = it->lock()) {
-      ready.push_back(std::move(subscription));
-      ++it;
-    } else {
-      it = subscriptions.erase(it);
-    }
-  }
-  for (const auto& subscription : ready) {
+  auto subscriptions = live(node->impl_->subscriptions);
+  auto services = live(node->impl_->services);
+  auto clients = live(node->impl_->clients);
+  for (const auto& subscription : subscriptions) {
     if (!ok()) {
       return;
     }
     subscription->take_and_dispatch();
+  }
+  for (const auto& service : services) {
+    if (!ok()) {
+      return;
+    }
+    service->take_and_handle();
+  }
+  for (const auto& client : clients) {
+    if (!ok()) {
+      return;
+    }
+    client->take_and_complete();
   }
 }
 

@@ -4,8 +4,12 @@
 //   burst TOPIC     once a subscriber matched, publishes Aligns with success
 //                   1 to 10 at once and exits
 //   rate HZ         runs a Rate loop, printing "tick" per period
+//   serve SERVICE   answers wire_test_msgs/srv/Echo on SERVICE with the request
+//                   and "pid <pid>" as the server, with the parameters QoS
 // Each mode prints "ready" once set up and ends on SIGINT/SIGTERM (or after a
 // minute, so a lost test never leaves it behind) with "stopped".
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
@@ -16,6 +20,7 @@
 
 #include "message_samples.hpp"
 #include "rclcpp/rclcpp.hpp"
+#include "wire_test_msgs/srv/echo.hpp"
 
 namespace {
 
@@ -71,6 +76,21 @@ int run(const std::string& mode, const std::string& arg) {
       std::cout << "tick" << std::endl;
       rate.sleep();
     }
+  } else if (mode == "serve") {
+    using Echo = wire_test_msgs::srv::Echo;
+    const std::string server = "pid " + std::to_string(getpid());
+    auto service = node->create_service<Echo>(
+        arg,
+        [&server](const std::shared_ptr<Echo::Request> request,
+                  std::shared_ptr<Echo::Response> response) {
+          response->id = request->id;
+          response->data = request->data;
+          response->text = request->text;
+          response->server = server;
+        },
+        rclcpp::ParametersQoS());
+    std::cout << "ready " << service->get_service_name() << std::endl;
+    spin_until_shutdown(node);
   } else {
     std::cerr << "unknown mode " << mode << std::endl;
     return 2;

@@ -10,12 +10,14 @@
 #include "rcl_interfaces/msg/parameter_descriptor.hpp"
 #include "rcl_interfaces/msg/parameter_event.hpp"
 #include "rcl_interfaces/msg/set_parameters_result.hpp"
+#include "rclcpp/client.hpp"
 #include "rclcpp/exceptions.hpp"
 #include "rclcpp/node_options.hpp"
 #include "rclcpp/parameter.hpp"
 #include "rclcpp/parameter_value.hpp"
 #include "rclcpp/publisher.hpp"
 #include "rclcpp/qos.hpp"
+#include "rclcpp/service.hpp"
 #include "rclcpp/subscription.hpp"
 
 namespace rclcpp {
@@ -113,12 +115,35 @@ class Node : public std::enable_shared_from_this<Node> {
     return subscription;
   }
 
+  // The callback runs inside spin_some, one request per service and call; it
+  // takes (request, response), optionally after the request header.
+  template <typename ServiceT, typename CallbackT>
+  typename Service<ServiceT>::SharedPtr create_service(const std::string& service_name,
+                                                       CallbackT&& callback,
+                                                       const QoS& qos = ServicesQoS()) {
+    auto service = std::make_shared<Service<ServiceT>>(
+        resolve_topic_name(service_name), qos,
+        detail::adapt_service_callback<ServiceT>(std::forward<CallbackT>(callback)));
+    add_service(service);
+    return service;
+  }
+
+  template <typename ServiceT>
+  typename Client<ServiceT>::SharedPtr create_client(const std::string& service_name,
+                                                     const QoS& qos = ServicesQoS()) {
+    auto client = std::make_shared<Client<ServiceT>>(resolve_topic_name(service_name), qos);
+    add_client(client);
+    return client;
+  }
+
  private:
   friend void spin_some(const std::shared_ptr<Node>& node);
 
   std::string resolve_topic_name(const std::string& topic_name) const;
   void publish_parameter_event(rcl_interfaces::msg::ParameterEvent& event) const;
   void add_subscription(const std::shared_ptr<SubscriptionBase>& subscription);
+  void add_service(const std::shared_ptr<ServiceBase>& service);
+  void add_client(const std::shared_ptr<ClientBase>& client);
 
   struct Impl;
   std::unique_ptr<Impl> impl_;

@@ -65,12 +65,25 @@ class QoS {
   DurabilityPolicy durability_ = DurabilityPolicy::Volatile;
 };
 
-// What rclcpp's own endpoints use.
+// rmw's services default: keep-last 10, reliable, volatile.
+class ServicesQoS : public QoS {
+ public:
+  explicit ServicesQoS(const QoSInitialization& init = KeepLast(10)) : QoS(init) {}
+};
+
+// What rclcpp's parameter services use: keep-last 1000, reliable, volatile.
+class ParametersQoS : public QoS {
+ public:
+  explicit ParametersQoS(const QoSInitialization& init = KeepLast(1000)) : QoS(init) {}
+};
+
+// What /parameter_events uses: keep-last 1000, reliable, volatile.
 class ParameterEventsQoS : public QoS {
  public:
   ParameterEventsQoS() : QoS(KeepLast(1000)) {}
 };
 
+// What /rosout uses: keep-last 1000, reliable, transient-local.
 class RosoutQoS : public QoS {
  public:
   RosoutQoS() : QoS(KeepLast(1000)) { transient_local(); }
