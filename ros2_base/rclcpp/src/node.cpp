@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "context.hpp"
+#include "parameter_service.hpp"
 #include "parameter_store.hpp"
 #include "rcl_interfaces/msg/log.hpp"
 #include "rcl_interfaces/msg/parameter_event.hpp"
@@ -27,6 +28,7 @@ struct Node::Impl {
   std::string fully_qualified_name;
   rclcpp_dds::ParameterStore parameters;
   std::shared_ptr<Publisher<rcl_interfaces::msg::Log>> rosout;
+  std::unique_ptr<rclcpp_dds::ParameterService> parameter_service;
   std::shared_ptr<Publisher<rcl_interfaces::msg::ParameterEvent>> parameter_events;
   // Creation order is delivery order; the owner decides their lifetime.
   std::vector<std::weak_ptr<SubscriptionBase>> subscriptions;
@@ -83,6 +85,9 @@ Node::Node(const std::string& node_name, const std::string& namespace_, const No
     : impl_(std::make_unique<Impl>(rclcpp_dds::current_context(), node_name, namespace_)) {
   // rclcpp's own endpoints and parameters, in the order it creates them.
   impl_->rosout = create_publisher<rcl_interfaces::msg::Log>("/rosout", RosoutQoS());
+  if (options.start_parameter_services()) {
+    impl_->parameter_service = std::make_unique<rclcpp_dds::ParameterService>(*this);
+  }
   if (options.start_parameter_event_publisher()) {
     impl_->parameter_events = create_publisher<rcl_interfaces::msg::ParameterEvent>(
         "/parameter_events", ParameterEventsQoS());

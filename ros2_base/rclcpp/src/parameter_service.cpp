@@ -57,7 +57,6 @@ struct ParameterService::Services {
                   response.values.push_back(parameter.get_parameter_value().to_value_msg());
                 }
               } catch (const ParameterNotDeclaredException&) {
-                response.values.clear();
               }
             })),
         get_parameter_types(

@@ -10,6 +10,12 @@
 
 #include "parameter_store.hpp"
 #include "rcl_interfaces/msg/parameter_event.hpp"
+#include "rcl_interfaces/srv/describe_parameters.hpp"
+#include "rcl_interfaces/srv/get_parameter_types.hpp"
+#include "rcl_interfaces/srv/get_parameters.hpp"
+#include "rcl_interfaces/srv/list_parameters.hpp"
+#include "rcl_interfaces/srv/set_parameters.hpp"
+#include "rcl_interfaces/srv/set_parameters_atomically.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "test_support/child_process.hpp"
 #include "thrown.hpp"
@@ -268,6 +274,81 @@ TEST_F(NodeParameters, NoEventsWithoutTheEventPublisher) {
   for (const auto& event : events_) {
     EXPECT_NE(event.node, "/robot1/quiet");
   }
+}
+
+// Calls service `name` from `node` itself, whose spinning also answers it.
+template <class ServiceT>
+std::shared_ptr<typename ServiceT::Response> call(const rclcpp::Node::SharedPtr& node,
+                                                  const std::string& name,
+                                                  const typename ServiceT::Request& request) {
+  auto client = node->create_client<ServiceT>(name);
+  EXPECT_TRUE(client->wait_for_service(std::chrono::seconds(5))) << name;
+  auto future =
+      client->async_send_request(std::make_shared<typename ServiceT::Request>(request)).future;
+  EXPECT_EQ(rclcpp::spin_until_future_complete(node, future, std::chrono::seconds(5)),
+            rclcpp::FutureReturnCode::SUCCESS)
+      << name;
+  return future.get();
+}
+
+rcl_interfaces::msg::Parameter message(const std::string& name, uint8_t type) {
+  rcl_interfaces::msg::Parameter parameter;
+  parameter.name = name;
+  parameter.value.type = type;
+  parameter.value.double_value = 2.0;
+  parameter.value.integer_value = 4;
+  return parameter;
+}
+
+TEST_F(NodeParameters, ServicesAnswerAsRclcppDoes) {
+  using namespace rcl_interfaces::srv;  // NOLINT: the six service types
+  auto node = std::make_shared<rclcpp::Node>("served");
+  node->declare_parameter("kp_w_", 1.0);
+  const std::string prefix = "/robot1/served/";
+
+  ListParameters::Request list;
+  list.prefixes = {"qos_overrides"};
+  EXPECT_EQ(call<ListParameters>(node, prefix + "list_parameters", list)->result.names.size(), 4u);
+
+  GetParameters::Request get;
+  get.names = {"kp_w_", "use_sim_time"};
+  const auto values = call<GetParameters>(node, prefix + "get_parameters", get)->values;
+  ASSERT_EQ(values.size(), 2u);
+  EXPECT_EQ(values[0].double_value, 1.0);
+  EXPECT_EQ(values[1].type, rclcpp::PARAMETER_BOOL);
+  get.names = {"kp_w_", "nope"};  // one unknown name empties the whole answer
+  EXPECT_TRUE(call<GetParameters>(node, prefix + "get_parameters", get)->values.empty());
+
+  GetParameterTypes::Request types;
+  types.names = {"nope"};
+  EXPECT_TRUE(call<GetParameterTypes>(node, prefix + "get_parameter_types", types)->types.empty());
+  DescribeParameters::Request describe;
+  describe.names = {"kp_w_"};
+  const auto descriptors =
+      call<DescribeParameters>(node, prefix + "describe_parameters", describe)->descriptors;
+  ASSERT_EQ(descriptors.size(), 1u);
+  EXPECT_EQ(descriptors[0].type, rclcpp::PARAMETER_DOUBLE);
+
+  // Each one on its own; a type no ParameterValue has is refused, not thrown.
+  SetParameters::Request set;
+  set.parameters = {message("kp_w_", rclcpp::PARAMETER_INTEGER), message("nope", 3),
+                    message("kp_w_", 42), message("kp_w_", rclcpp::PARAMETER_DOUBLE)};
+  const auto results = call<SetParameters>(node, prefix + "set_parameters", set)->results;
+  ASSERT_EQ(results.size(), 4u);
+  EXPECT_EQ(results[0].reason,
+            "Wrong parameter type, parameter {kp_w_} is of type {double}, setting it to {integer} "
+            "is not allowed.");
+  EXPECT_EQ(results[1].reason, "parameter 'nope' cannot be set because it was not declared");
+  EXPECT_FALSE(results[2].successful);
+  EXPECT_TRUE(results[3].successful);
+  EXPECT_EQ(node->get_parameter("kp_w_").as_double(), 2.0);
+
+  SetParametersAtomically::Request atomically;
+  atomically.parameters = {message("kp_w_", rclcpp::PARAMETER_DOUBLE), message("nope", 3)};
+  const auto result =
+      call<SetParametersAtomically>(node, prefix + "set_parameters_atomically", atomically)->result;
+  EXPECT_FALSE(result.successful);
+  EXPECT_EQ(result.reason, "One or more parameters were not declared before setting");
 }
 
 }  // namespace
