@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstddef>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "rcl_interfaces/msg/parameter_descriptor.hpp"
 #include "rclcpp/exceptions.hpp"
@@ -12,6 +15,11 @@
 #include "rclcpp/publisher.hpp"
 #include "rclcpp/qos.hpp"
 #include "rclcpp/subscription.hpp"
+#include "rclcpp/topic_endpoint_info.hpp"
+
+namespace rclcpp_dds {
+class GraphNode;
+}  // namespace rclcpp_dds
 
 namespace rclcpp {
 
@@ -75,7 +83,7 @@ class Node : public std::enable_shared_from_this<Node> {
   std::shared_ptr<Publisher<MessageT>> create_publisher(
       const std::string& topic_name, const QoS& qos,
       const PublisherOptions& /*options*/ = PublisherOptions()) {
-    return std::make_shared<Publisher<MessageT>>(resolve_topic_name(topic_name), qos);
+    return std::make_shared<Publisher<MessageT>>(graph_node(), resolve_topic_name(topic_name), qos);
   }
 
   // The callback runs inside spin_some; it may take std::shared_ptr<M>,
@@ -85,16 +93,44 @@ class Node : public std::enable_shared_from_this<Node> {
       const std::string& topic_name, const QoS& qos, CallbackT&& callback,
       const SubscriptionOptions& /*options*/ = SubscriptionOptions()) {
     auto subscription = std::make_shared<Subscription<MessageT>>(
-        resolve_topic_name(topic_name), qos,
+        graph_node(), resolve_topic_name(topic_name), qos,
         detail::adapt_callback<MessageT>(std::forward<CallbackT>(callback)));
     add_subscription(subscription);
     return subscription;
   }
 
+  // The graph as discovery has seen it so far, this process's own nodes
+  // included. Topic names given here are expanded as rclcpp does, without
+  // remapping; the by-node queries throw std::runtime_error for an unknown node.
+
+  // Fully qualified names.
+  std::vector<std::string> get_node_names() const;
+  // (name, namespace) pairs.
+  std::vector<std::pair<std::string, std::string>> get_node_names_and_namespaces() const;
+  std::map<std::string, std::vector<std::string>> get_topic_names_and_types() const;
+  std::map<std::string, std::vector<std::string>> get_service_names_and_types() const;
+  std::map<std::string, std::vector<std::string>> get_publisher_names_and_types_by_node(
+      const std::string& node_name, const std::string& namespace_, bool no_demangle = false) const;
+  std::map<std::string, std::vector<std::string>> get_subscriber_names_and_types_by_node(
+      const std::string& node_name, const std::string& namespace_, bool no_demangle = false) const;
+  std::map<std::string, std::vector<std::string>> get_service_names_and_types_by_node(
+      const std::string& node_name, const std::string& namespace_) const;
+  std::map<std::string, std::vector<std::string>> get_client_names_and_types_by_node(
+      const std::string& node_name, const std::string& namespace_) const;
+  size_t count_publishers(const std::string& topic_name) const;
+  size_t count_subscribers(const std::string& topic_name) const;
+  std::vector<TopicEndpointInfo> get_publishers_info_by_topic(const std::string& topic_name,
+                                                              bool no_mangle = false) const;
+  std::vector<TopicEndpointInfo> get_subscriptions_info_by_topic(const std::string& topic_name,
+                                                                 bool no_mangle = false) const;
+
  private:
   friend void spin_some(const std::shared_ptr<Node>& node);
 
   std::string resolve_topic_name(const std::string& topic_name) const;
+  // The topic's DDS name for a graph query.
+  std::string graph_topic_name(const std::string& topic_name, bool no_mangle) const;
+  const std::shared_ptr<rclcpp_dds::GraphNode>& graph_node() const;
   void add_subscription(const std::shared_ptr<SubscriptionBase>& subscription);
 
   struct Impl;

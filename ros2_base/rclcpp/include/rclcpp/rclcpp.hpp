@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rclcpp/duration.hpp"
 #include "rclcpp/exceptions.hpp"
 #include "rclcpp/executors.hpp"
 #include "rclcpp/init_options.hpp"
@@ -11,4 +12,5 @@
 #include "rclcpp/qos.hpp"
 #include "rclcpp/rate.hpp"
 #include "rclcpp/subscription.hpp"
+#include "rclcpp/topic_endpoint_info.hpp"
 #include "rclcpp/utilities.hpp"
