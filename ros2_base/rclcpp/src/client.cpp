@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "entities.hpp"
+#include "graph_node.hpp"
 #include "rclcpp/utilities.hpp"
 #include "sertype.hpp"
 #include "service_pairing.hpp"
@@ -22,14 +23,18 @@ std::atomic<uint32_t> g_last_sequence{0};
 }  // namespace
 
 struct ClientBase::Impl {
-  Impl(const std::string& service_name, const rclcpp_dds::MessageMembers& request_members,
+  Impl(const std::shared_ptr<rclcpp_dds::GraphNode>& node, const std::string& service_name,
+       const rclcpp_dds::MessageMembers& request_members,
        const rclcpp_dds::MessageMembers& response_members, const QoS& qos)
       : user_data(rclcpp_dds::client_user_data(*rclcpp_dds::current_context())),
         request_writer(rclcpp_dds::Endpoint::Kind::writer, service_name,
                        rclcpp_dds::request_topic_for(service_name), request_members, qos,
                        user_data),
         reply_reader(rclcpp_dds::Endpoint::Kind::reader, service_name,
-                     rclcpp_dds::reply_topic_for(service_name), response_members, qos, user_data) {
+                     rclcpp_dds::reply_topic_for(service_name), response_members, qos, user_data),
+        registrations{
+            node->register_entity(request_writer.entity(), rclcpp_dds::EntityKind::writer),
+            node->register_entity(reply_reader.entity(), rclcpp_dds::EntityKind::reader)} {
     // The client's id on the wire is its request writer's instance handle.
     dds_instance_handle_t handle = 0;
     dds_get_instance_handle(request_writer.entity(), &handle);
@@ -39,15 +44,17 @@ struct ClientBase::Impl {
   std::string user_data;
   rclcpp_dds::Endpoint request_writer;
   rclcpp_dds::Endpoint reply_reader;
+  std::unique_ptr<rclcpp_dds::GraphRegistration> registrations[2];
   uint64_t client_id = 0;
   std::shared_ptr<void> next_response;
 };
 
-ClientBase::ClientBase(const std::string& service_name,
+ClientBase::ClientBase(const std::shared_ptr<rclcpp_dds::GraphNode>& node,
+                       const std::string& service_name,
                        const rosidl_typesupport_introspection_cpp::MessageMembers& request_members,
                        const rosidl_typesupport_introspection_cpp::MessageMembers& response_members,
                        const QoS& qos)
-    : impl_(std::make_unique<Impl>(service_name, request_members, response_members, qos)) {}
+    : impl_(std::make_unique<Impl>(node, service_name, request_members, response_members, qos)) {}
 
 ClientBase::~ClientBase() = default;
 

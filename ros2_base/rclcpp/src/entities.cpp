@@ -1,44 +1,15 @@
 #include "entities.hpp"
 
-#include <algorithm>
-#include <cstdint>
-#include <limits>
 #include <stdexcept>
 
+#include "graph_node.hpp"
+#include "qos_dds.hpp"
 #include "sertype.hpp"
 
 #include "rclcpp/publisher.hpp"
 #include "rclcpp/subscription.hpp"
 
 namespace rclcpp_dds {
-namespace {
-
-dds_qos_t* make_qos(const rclcpp::QoS& qos) {
-  dds_qos_t* q = dds_create_qos();
-  if (qos.history() == rclcpp::HistoryPolicy::KeepAll) {
-    dds_qset_history(q, DDS_HISTORY_KEEP_ALL, DDS_LENGTH_UNLIMITED);
-  } else {
-    // Depth 0 means "system default" in ROS 2, which is 1 on Cyclone.
-    const size_t depth = qos.depth() == 0 ? 1 : qos.depth();
-    dds_qset_history(
-        q, DDS_HISTORY_KEEP_LAST,
-        static_cast<int32_t>(std::min<size_t>(depth, std::numeric_limits<int32_t>::max())));
-  }
-  dds_qset_reliability(q,
-                       qos.reliability() == rclcpp::ReliabilityPolicy::Reliable
-                           ? DDS_RELIABILITY_RELIABLE
-                           : DDS_RELIABILITY_BEST_EFFORT,
-                       DDS_INFINITY);
-  dds_qset_durability(q, qos.durability() == rclcpp::DurabilityPolicy::Volatile
-                             ? DDS_DURABILITY_VOLATILE
-                             : DDS_DURABILITY_TRANSIENT_LOCAL);
-  const dds_data_representation_id_t xcdr1 = DDS_DATA_REPRESENTATION_XCDR1;
-  dds_qset_data_representation(q, 1, &xcdr1);
-  return q;
-}
-
-}  // namespace
-
 DdsTopic topic_for(const std::string& ros_name) { return {"rt" + ros_name, false}; }
 
 DdsTopic request_topic_for(const std::string& service_name) {
@@ -61,7 +32,7 @@ Endpoint::Endpoint(Kind kind, const std::string& ros_name, const DdsTopic& topic
     throw std::runtime_error("cannot create DDS topic '" + dds_name + "' of type " +
                              dds_type_name(members) + ": " + dds_error(ret));
   }
-  dds_qos_t* q = make_qos(qos);
+  dds_qos_t* q = to_dds_qos(qos);
   if (!user_data.empty()) {
     dds_qset_userdata(q, user_data.data(), user_data.size());
   }
@@ -89,12 +60,14 @@ Endpoint::~Endpoint() {
 
 namespace rclcpp {
 
-PublisherBase::PublisherBase(const std::string& topic_name,
+PublisherBase::PublisherBase(const std::shared_ptr<rclcpp_dds::GraphNode>& node,
+                             const std::string& topic_name,
                              const rosidl_typesupport_introspection_cpp::MessageMembers& members,
                              const QoS& qos)
     : writer_(std::make_unique<rclcpp_dds::Endpoint>(rclcpp_dds::Endpoint::Kind::writer, topic_name,
                                                      rclcpp_dds::topic_for(topic_name), members,
-                                                     qos)) {}
+                                                     qos)),
+      registration_(node->register_entity(writer_->entity(), rclcpp_dds::EntityKind::writer)) {}
 
 PublisherBase::~PublisherBase() = default;
 
@@ -121,11 +94,12 @@ void PublisherBase::publish_erased(const void* message) {
 }
 
 SubscriptionBase::SubscriptionBase(
-    const std::string& topic_name,
+    const std::shared_ptr<rclcpp_dds::GraphNode>& node, const std::string& topic_name,
     const rosidl_typesupport_introspection_cpp::MessageMembers& members, const QoS& qos)
     : reader_(std::make_unique<rclcpp_dds::Endpoint>(rclcpp_dds::Endpoint::Kind::reader, topic_name,
                                                      rclcpp_dds::topic_for(topic_name), members,
-                                                     qos)) {}
+                                                     qos)),
+      registration_(node->register_entity(reader_->entity(), rclcpp_dds::EntityKind::reader)) {}
 
 SubscriptionBase::~SubscriptionBase() = default;
 

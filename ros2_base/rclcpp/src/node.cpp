@@ -3,38 +3,11 @@
 #include <chrono>
 #include <vector>
 
-#include "context.hpp"
-#include "parameter_service.hpp"
-#include "parameter_store.hpp"
-#include "rcl_interfaces/msg/log.hpp"
-#include "rcl_interfaces/msg/parameter_event.hpp"
+#include "node_impl.hpp"
 #include "rclcpp/executors.hpp"
 #include "rclcpp/utilities.hpp"
 
 namespace rclcpp {
-
-struct Node::Impl {
-  Impl(std::shared_ptr<const rclcpp_dds::Context> context_in, const std::string& node_name,
-       const std::string& node_namespace)
-      : context(std::move(context_in)),
-        name(rclcpp_dds::node_name_for(context->arguments, node_name)),
-        namespace_(rclcpp_dds::node_namespace_for(context->arguments, node_namespace, node_name)),
-        fully_qualified_name(namespace_ == "/" ? "/" + name : namespace_ + "/" + name),
-        parameters(rclcpp_dds::overrides_for(context->arguments, fully_qualified_name)) {}
-
-  std::shared_ptr<const rclcpp_dds::Context> context;
-  std::string name;
-  std::string namespace_;
-  std::string fully_qualified_name;
-  rclcpp_dds::ParameterStore parameters;
-  std::shared_ptr<Publisher<rcl_interfaces::msg::Log>> rosout;
-  std::unique_ptr<rclcpp_dds::ParameterService> parameter_service;
-  std::shared_ptr<Publisher<rcl_interfaces::msg::ParameterEvent>> parameter_events;
-  // Creation order is delivery order; the owner decides their lifetime.
-  std::vector<std::weak_ptr<SubscriptionBase>> subscriptions;
-  std::vector<std::weak_ptr<ServiceBase>> services;
-  std::vector<std::weak_ptr<ClientBase>> clients;
-};
 
 namespace {
 
@@ -194,6 +167,8 @@ std::string Node::resolve_topic_name(const std::string& topic_name) const {
   return rclcpp_dds::resolve_topic(impl_->context->arguments, topic_name, impl_->name,
                                    impl_->namespace_);
 }
+
+const std::shared_ptr<rclcpp_dds::GraphNode>& Node::graph_node() const { return impl_->graph_node; }
 
 void Node::add_subscription(const std::shared_ptr<SubscriptionBase>& subscription) {
   impl_->subscriptions.push_back(subscription);

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "entities.hpp"
+#include "graph_node.hpp"
 #include "sertype.hpp"
 #include "service_pairing.hpp"
 
@@ -29,14 +30,18 @@ struct HeldReply {
 }  // namespace
 
 struct ServiceBase::Impl {
-  Impl(const std::string& service_name, const rclcpp_dds::MessageMembers& request_members,
+  Impl(const std::shared_ptr<rclcpp_dds::GraphNode>& node, const std::string& service_name,
+       const rclcpp_dds::MessageMembers& request_members,
        const rclcpp_dds::MessageMembers& response_members, const QoS& qos)
       : user_data(rclcpp_dds::service_user_data(*rclcpp_dds::current_context())),
         reply_writer(rclcpp_dds::Endpoint::Kind::writer, service_name,
                      rclcpp_dds::reply_topic_for(service_name), response_members, qos, user_data),
         request_reader(rclcpp_dds::Endpoint::Kind::reader, service_name,
                        rclcpp_dds::request_topic_for(service_name), request_members, qos,
-                       user_data) {}
+                       user_data),
+        registrations{
+            node->register_entity(reply_writer.entity(), rclcpp_dds::EntityKind::writer),
+            node->register_entity(request_reader.entity(), rclcpp_dds::EntityKind::reader)} {}
 
   rclcpp_dds::ClientPresence presence(dds_instance_handle_t request_writer) const {
     return rclcpp_dds::client_presence(request_reader.entity(), reply_writer.entity(),
@@ -83,15 +88,16 @@ struct ServiceBase::Impl {
   std::string user_data;
   rclcpp_dds::Endpoint reply_writer;
   rclcpp_dds::Endpoint request_reader;
+  std::unique_ptr<rclcpp_dds::GraphRegistration> registrations[2];
   std::deque<HeldReply> held;
   std::shared_ptr<void> next_request;
 };
 
 ServiceBase::ServiceBase(
-    const std::string& service_name,
+    const std::shared_ptr<rclcpp_dds::GraphNode>& node, const std::string& service_name,
     const rosidl_typesupport_introspection_cpp::MessageMembers& request_members,
     const rosidl_typesupport_introspection_cpp::MessageMembers& response_members, const QoS& qos)
-    : impl_(std::make_unique<Impl>(service_name, request_members, response_members, qos)) {}
+    : impl_(std::make_unique<Impl>(node, service_name, request_members, response_members, qos)) {}
 
 ServiceBase::~ServiceBase() = default;
 

@@ -6,6 +6,9 @@
 //   rate HZ         runs a Rate loop, printing "tick" per period
 //   serve SERVICE   answers wire_test_msgs/srv/Echo on SERVICE with the request
 //                   and "pid <pid>" as the server, with the parameters QoS
+//   graph           a publisher on cmd_vel (Twist, depth 7, transient local,
+//                   lifespan 3 s, deadline 2 s) and a best-effort
+//                   subscription on odom (Odometry), both relative
 // Each mode prints "ready" once set up and ends on SIGINT/SIGTERM (or after a
 // minute, so a lost test never leaves it behind) with "stopped".
 #include <unistd.h>
@@ -68,6 +71,16 @@ int run(const std::string& mode, const std::string& arg) {
       pub->publish(msg);
     }
     // Shutting down lets the writer linger until the subscriber acknowledged all.
+  } else if (mode == "graph") {
+    auto pub = node->create_publisher<geometry_msgs::msg::Twist>(
+        "cmd_vel", rclcpp::QoS(7)
+                       .transient_local()
+                       .lifespan(std::chrono::seconds(3))
+                       .deadline(std::chrono::seconds(2)));
+    auto sub = node->create_subscription<nav_msgs::msg::Odometry>(
+        "odom", rclcpp::QoS(5).best_effort(), [](const nav_msgs::msg::Odometry&) {});
+    std::cout << "ready " << node->get_fully_qualified_name() << std::endl;
+    spin_until_shutdown(node);
   } else if (mode == "rate") {
     rclcpp::Rate rate(std::atof(arg.c_str()));
     std::cout << "ready" << std::endl;

@@ -14,6 +14,10 @@
 #include "rclcpp/qos.hpp"
 #include "rclcpp_dds/type_support.hpp"
 
+namespace rclcpp_dds {
+class GraphNode;
+}
+
 namespace rclcpp {
 
 namespace detail {
@@ -78,7 +82,7 @@ class ClientBase {
   bool take_and_complete();
 
  protected:
-  ClientBase(const std::string& service_name,
+  ClientBase(const std::shared_ptr<rclcpp_dds::GraphNode>& node, const std::string& service_name,
              const rosidl_typesupport_introspection_cpp::MessageMembers& request_members,
              const rosidl_typesupport_introspection_cpp::MessageMembers& response_members,
              const QoS& qos);
@@ -118,8 +122,9 @@ class Client : public ClientBase {
   };
 
   // Use Node::create_client.
-  Client(const std::string& service_name, const QoS& qos)
-      : ClientBase(service_name, rclcpp_dds::message_members<Request>(),
+  Client(const std::shared_ptr<rclcpp_dds::GraphNode>& node, const std::string& service_name,
+         const QoS& qos)
+      : ClientBase(node, service_name, rclcpp_dds::message_members<Request>(),
                    rclcpp_dds::message_members<Response>(), qos) {}
 
   // The future completes inside spin_some once the reply came.

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -19,6 +21,11 @@
 #include "rclcpp/qos.hpp"
 #include "rclcpp/service.hpp"
 #include "rclcpp/subscription.hpp"
+#include "rclcpp/topic_endpoint_info.hpp"
+
+namespace rclcpp_dds {
+class GraphNode;
+}  // namespace rclcpp_dds
 
 namespace rclcpp {
 
@@ -99,7 +106,7 @@ class Node : public std::enable_shared_from_this<Node> {
   std::shared_ptr<Publisher<MessageT>> create_publisher(
       const std::string& topic_name, const QoS& qos,
       const PublisherOptions& /*options*/ = PublisherOptions()) {
-    return std::make_shared<Publisher<MessageT>>(resolve_topic_name(topic_name), qos);
+    return std::make_shared<Publisher<MessageT>>(graph_node(), resolve_topic_name(topic_name), qos);
   }
 
   // The callback runs inside spin_some; it may take std::shared_ptr<M>,
@@ -109,7 +116,7 @@ class Node : public std::enable_shared_from_this<Node> {
       const std::string& topic_name, const QoS& qos, CallbackT&& callback,
       const SubscriptionOptions& /*options*/ = SubscriptionOptions()) {
     auto subscription = std::make_shared<Subscription<MessageT>>(
-        resolve_topic_name(topic_name), qos,
+        graph_node(), resolve_topic_name(topic_name), qos,
         detail::adapt_callback<MessageT>(std::forward<CallbackT>(callback)));
     add_subscription(subscription);
     return subscription;
@@ -122,7 +129,7 @@ class Node : public std::enable_shared_from_this<Node> {
                                                        CallbackT&& callback,
                                                        const QoS& qos = ServicesQoS()) {
     auto service = std::make_shared<Service<ServiceT>>(
-        resolve_topic_name(service_name), qos,
+        graph_node(), resolve_topic_name(service_name), qos,
         detail::adapt_service_callback<ServiceT>(std::forward<CallbackT>(callback)));
     add_service(service);
     return service;
@@ -131,16 +138,44 @@ class Node : public std::enable_shared_from_this<Node> {
   template <typename ServiceT>
   typename Client<ServiceT>::SharedPtr create_client(const std::string& service_name,
                                                      const QoS& qos = ServicesQoS()) {
-    auto client = std::make_shared<Client<ServiceT>>(resolve_topic_name(service_name), qos);
+    auto client =
+        std::make_shared<Client<ServiceT>>(graph_node(), resolve_topic_name(service_name), qos);
     add_client(client);
     return client;
   }
+  // The graph as discovery has seen it so far, this process's own nodes
+  // included. Topic names given here are expanded as rclcpp does, without
+  // remapping; the by-node queries throw std::runtime_error for an unknown node.
+
+  // Fully qualified names.
+  std::vector<std::string> get_node_names() const;
+  // (name, namespace) pairs.
+  std::vector<std::pair<std::string, std::string>> get_node_names_and_namespaces() const;
+  std::map<std::string, std::vector<std::string>> get_topic_names_and_types() const;
+  std::map<std::string, std::vector<std::string>> get_service_names_and_types() const;
+  std::map<std::string, std::vector<std::string>> get_publisher_names_and_types_by_node(
+      const std::string& node_name, const std::string& namespace_, bool no_demangle = false) const;
+  std::map<std::string, std::vector<std::string>> get_subscriber_names_and_types_by_node(
+      const std::string& node_name, const std::string& namespace_, bool no_demangle = false) const;
+  std::map<std::string, std::vector<std::string>> get_service_names_and_types_by_node(
+      const std::string& node_name, const std::string& namespace_) const;
+  std::map<std::string, std::vector<std::string>> get_client_names_and_types_by_node(
+      const std::string& node_name, const std::string& namespace_) const;
+  size_t count_publishers(const std::string& topic_name) const;
+  size_t count_subscribers(const std::string& topic_name) const;
+  std::vector<TopicEndpointInfo> get_publishers_info_by_topic(const std::string& topic_name,
+                                                              bool no_mangle = false) const;
+  std::vector<TopicEndpointInfo> get_subscriptions_info_by_topic(const std::string& topic_name,
+                                                                 bool no_mangle = false) const;
 
  private:
   friend void spin_some(const std::shared_ptr<Node>& node);
 
   std::string resolve_topic_name(const std::string& topic_name) const;
   void publish_parameter_event(rcl_interfaces::msg::ParameterEvent& event) const;
+  // The topic's DDS name for a graph query.
+  std::string graph_topic_name(const std::string& topic_name, bool no_mangle) const;
+  const std::shared_ptr<rclcpp_dds::GraphNode>& graph_node() const;
   void add_subscription(const std::shared_ptr<SubscriptionBase>& subscription);
   void add_service(const std::shared_ptr<ServiceBase>& service);
   void add_client(const std::shared_ptr<ClientBase>& client);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "rclcpp/client.hpp"
+#include "rclcpp/duration.hpp"
 #include "rclcpp/exceptions.hpp"
 #include "rclcpp/executors.hpp"
 #include "rclcpp/future_return_code.hpp"
@@ -14,4 +15,5 @@
 #include "rclcpp/rate.hpp"
 #include "rclcpp/service.hpp"
 #include "rclcpp/subscription.hpp"
+#include "rclcpp/topic_endpoint_info.hpp"
 #include "rclcpp/utilities.hpp"

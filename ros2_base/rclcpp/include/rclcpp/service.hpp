@@ -10,6 +10,10 @@
 #include "rclcpp/request_id.hpp"
 #include "rclcpp_dds/type_support.hpp"
 
+namespace rclcpp_dds {
+class GraphNode;
+}
+
 namespace rclcpp {
 
 class ServiceBase {
@@ -28,7 +32,7 @@ class ServiceBase {
   bool take_and_handle();
 
  protected:
-  ServiceBase(const std::string& service_name,
+  ServiceBase(const std::shared_ptr<rclcpp_dds::GraphNode>& node, const std::string& service_name,
               const rosidl_typesupport_introspection_cpp::MessageMembers& request_members,
               const rosidl_typesupport_introspection_cpp::MessageMembers& response_members,
               const QoS& qos);
@@ -54,8 +58,9 @@ class Service : public ServiceBase {
                          std::shared_ptr<Response>)>;
 
   // Use Node::create_service.
-  Service(const std::string& service_name, const QoS& qos, CallbackWithHeader callback)
-      : ServiceBase(service_name, rclcpp_dds::message_members<Request>(),
+  Service(const std::shared_ptr<rclcpp_dds::GraphNode>& node, const std::string& service_name,
+          const QoS& qos, CallbackWithHeader callback)
+      : ServiceBase(node, service_name, rclcpp_dds::message_members<Request>(),
                     rclcpp_dds::message_members<Response>(), qos),
         callback_(std::move(callback)) {}
 
