@@ -1,7 +1,14 @@
 #include "command_line.hpp"
 
+#include <algorithm>
+
 namespace ros2_lite {
 namespace {
+
+std::string bare(const std::string& positional) {
+  const char last = positional.empty() ? 0 : positional.back();
+  return last == '?' || last == '+' ? positional.substr(0, positional.size() - 1) : positional;
+}
 
 const Option* find_option(const CommandSpec& spec, const std::string& arg) {
   for (const auto& option : spec.options) {
@@ -18,10 +25,21 @@ std::string usage_line(const CommandSpec& spec) {
   std::string line = "usage: " + spec.prog + " [-h]";
   for (const auto& option : spec.options) {
     const std::string& shown = option.short_flag.empty() ? option.flag : option.short_flag;
-    line += " [" + shown + (option.metavar.empty() ? "" : " " + option.metavar) + "]";
+    std::string value = option.metavar.empty() ? "" : " " + option.metavar;
+    if (option.many) {
+      value += " [" + option.metavar + " ...]";
+    }
+    line += " [" + shown + value + "]";
   }
   for (const auto& positional : spec.positionals) {
-    line += " " + positional;
+    const std::string name = bare(positional);
+    if (positional.back() == '?') {
+      line += " [" + name + "]";
+    } else if (positional.back() == '+') {
+      line += " " + name + " [" + name + " ...]";
+    } else {
+      line += " " + name;
+    }
   }
   return line;
 }
@@ -44,6 +62,14 @@ ParsedArgs parse_command(const CommandSpec& spec, const std::vector<std::string>
         unrecognized.push_back(arg);
       } else if (option->metavar.empty()) {
         parsed.switches.insert(option->flag);
+      } else if (option->many) {
+        auto& values = parsed.lists[option->flag];
+        while (i + 1 < args.size() && !(args[i + 1].size() > 1 && args[i + 1][0] == '-')) {
+          values.push_back(args[++i]);
+        }
+        if (values.empty()) {
+          throw UsageError("argument " + option->flag + ": expected at least one argument");
+        }
       } else if (name != arg) {
         parsed.values[option->flag] = arg.substr(equals + 1);
       } else if (i + 1 < args.size()) {
@@ -52,17 +78,20 @@ ParsedArgs parse_command(const CommandSpec& spec, const std::vector<std::string>
         throw UsageError("argument " + option->flag + "/" + option->metavar +
                          ": expected one argument");
       }
-    } else if (positionals.size() < spec.positionals.size()) {
+    } else if (positionals.size() < spec.positionals.size() ||
+               (!spec.positionals.empty() && spec.positionals.back().back() == '+')) {
       positionals.push_back(arg);
     } else {
       unrecognized.push_back(arg);
     }
   }
-  if (positionals.size() < spec.positionals.size()) {
-    std::string missing;
-    for (size_t i = positionals.size(); i < spec.positionals.size(); ++i) {
-      missing += (missing.empty() ? "" : ", ") + spec.positionals[i];
+  std::string missing;
+  for (size_t i = positionals.size(); i < spec.positionals.size(); ++i) {
+    if (spec.positionals[i].back() != '?') {
+      missing += (missing.empty() ? "" : ", ") + bare(spec.positionals[i]);
     }
+  }
+  if (!missing.empty()) {
     throw UsageError("the following arguments are required: " + missing);
   }
   if (!unrecognized.empty()) {
@@ -73,7 +102,12 @@ ParsedArgs parse_command(const CommandSpec& spec, const std::vector<std::string>
     throw UsageError("unrecognized arguments: " + joined);
   }
   for (size_t i = 0; i < positionals.size(); ++i) {
-    parsed.positionals[spec.positionals[i]] = positionals[i];
+    const std::string& spec_name = spec.positionals[std::min(i, spec.positionals.size() - 1)];
+    if (spec_name.back() == '+') {
+      parsed.lists[bare(spec_name)].push_back(positionals[i]);
+    } else {
+      parsed.positionals[bare(spec_name)] = positionals[i];
+    }
   }
   return parsed;
 }

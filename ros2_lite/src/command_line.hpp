@@ -13,18 +13,21 @@ struct Option {
   std::string flag;        // "--spin-time"
   std::string short_flag;  // "-a", or empty
   std::string metavar;     // "SPIN_TIME"
+  bool many = false;       // nargs='+': takes the values up to the next option
 };
 
 struct CommandSpec {
   std::string prog;  // "ros2_lite node info"
   std::vector<Option> options;
+  // Names; "name?" is optional, a last "name+" takes one or more.
   std::vector<std::string> positionals;
 };
 
 struct ParsedArgs {
-  std::set<std::string> switches;             // by long flag
-  std::map<std::string, std::string> values;  // by long flag
-  std::map<std::string, std::string> positionals;
+  std::set<std::string> switches;                         // by long flag
+  std::map<std::string, std::string> values;              // by long flag
+  std::map<std::string, std::string> positionals;         // by name, without ? or +
+  std::map<std::string, std::vector<std::string>> lists;  // options with many, and "name+"
 
   bool has(const std::string& flag) const { return switches.count(flag) > 0; }
 };

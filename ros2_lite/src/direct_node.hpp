@@ -22,6 +22,7 @@ class DirectNode {
   ~DirectNode();
 
   rclcpp::Node& node() { return *node_; }
+  const std::shared_ptr<rclcpp::Node>& shared_node() const { return node_; }
 
  private:
   std::shared_ptr<rclcpp::Node> node_;

@@ -25,5 +25,6 @@ struct Verb {
 
 std::vector<Verb> node_verbs();
 std::vector<Verb> topic_verbs();
+std::vector<Verb> param_verbs();
 
 }  // namespace ros2_lite
