@@ -387,6 +387,14 @@ std::map<std::string, ParameterValue> overrides_for(const Arguments& args,
   return result;
 }
 
+std::string expand_topic(const std::string& topic, const std::string& node_name,
+                         const std::string& node_namespace) {
+  throw_if_invalid_topic(topic, check_topic_name(topic));
+  const std::string expanded = expand_topic_name(topic, node_name, node_namespace);
+  throw_if_invalid_topic(expanded, check_full_topic_name(expanded));
+  return expanded;
+}
+
 std::string resolve_topic(const Arguments& args, const std::string& topic,
                           const std::string& node_name, const std::string& node_namespace) {
   throw_if_invalid_topic(topic, check_topic_name(topic));

@@ -55,6 +55,11 @@ Arguments parse_arguments(int argc, const char* const* argv);
 std::map<std::string, rclcpp::ParameterValue> overrides_for(const Arguments& args,
                                                             const std::string& node_fqn);
 
+// Expands a topic name for a node (absolute kept, relative under the namespace, `~` private) and
+// validates the result, without remapping. Throws rclcpp::exceptions::InvalidTopicNameError.
+std::string expand_topic(const std::string& topic, const std::string& node_name,
+                         const std::string& node_namespace);
+
 // Expands a topic name for a node (absolute kept, relative under the namespace, `~` private),
 // applies the first matching remap rule and validates the result. Throws
 // rclcpp::exceptions::InvalidTopicNameError.

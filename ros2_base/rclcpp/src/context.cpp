@@ -13,6 +13,7 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "graph.hpp"
 #include "rclcpp/utilities.hpp"
 
 namespace rclcpp_dds {
@@ -205,6 +206,12 @@ void init(int argc, char const* const* argv, const InitOptions& /*init_options*/
     throw std::runtime_error("cannot create a DDS participant on domain " +
                              std::to_string(context->domain_id) + ": " +
                              rclcpp_dds::dds_error(ret));
+  }
+  try {
+    context->graph = std::make_shared<rclcpp_dds::Graph>(context->participant);
+  } catch (const std::exception&) {
+    rclcpp_dds::release(*context);
+    throw;
   }
 
   rclcpp_dds::reset_wake_fd();

@@ -2,6 +2,7 @@
 
 #include <dds/dds.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -10,12 +11,17 @@
 
 namespace rclcpp_dds {
 
+class Graph;
+
 // What one init() .. shutdown() span shares with nodes and DDS entities.
 struct Context {
   Arguments arguments;
   uint32_t domain_id = 0;
   dds_entity_t domain = 0;  // only when the built-in profile was used
   dds_entity_t participant = 0;
+  // Numbers the services and clients of the span, as their ids on the wire.
+  mutable std::atomic<uint32_t> last_service_or_client{0};
+  std::shared_ptr<Graph> graph;  // the participant's ROS graph, from init() on
 };
 
 // The context of the current span; throws when rclcpp::init has not run or

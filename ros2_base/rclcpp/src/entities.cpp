@@ -1,56 +1,41 @@
 #include "entities.hpp"
 
-#include <algorithm>
-#include <cstdint>
-#include <limits>
 #include <stdexcept>
 
+#include "graph_node.hpp"
+#include "qos_dds.hpp"
 #include "sertype.hpp"
 
 #include "rclcpp/publisher.hpp"
 #include "rclcpp/subscription.hpp"
 
 namespace rclcpp_dds {
-namespace {
+DdsTopic topic_for(const std::string& ros_name) { return {"rt" + ros_name, false}; }
 
-dds_qos_t* make_qos(const rclcpp::QoS& qos) {
-  dds_qos_t* q = dds_create_qos();
-  if (qos.history() == rclcpp::HistoryPolicy::KeepAll) {
-    dds_qset_history(q, DDS_HISTORY_KEEP_ALL, DDS_LENGTH_UNLIMITED);
-  } else {
-    // Depth 0 means "system default" in ROS 2, which is 1 on Cyclone.
-    const size_t depth = qos.depth() == 0 ? 1 : qos.depth();
-    dds_qset_history(
-        q, DDS_HISTORY_KEEP_LAST,
-        static_cast<int32_t>(std::min<size_t>(depth, std::numeric_limits<int32_t>::max())));
-  }
-  dds_qset_reliability(q,
-                       qos.reliability() == rclcpp::ReliabilityPolicy::Reliable
-                           ? DDS_RELIABILITY_RELIABLE
-                           : DDS_RELIABILITY_BEST_EFFORT,
-                       DDS_INFINITY);
-  dds_qset_durability(q, qos.durability() == rclcpp::DurabilityPolicy::Volatile
-                             ? DDS_DURABILITY_VOLATILE
-                             : DDS_DURABILITY_TRANSIENT_LOCAL);
-  const dds_data_representation_id_t xcdr1 = DDS_DATA_REPRESENTATION_XCDR1;
-  dds_qset_data_representation(q, 1, &xcdr1);
-  return q;
+DdsTopic request_topic_for(const std::string& service_name) {
+  return {"rq" + service_name + "Request", true};
 }
 
-}  // namespace
+DdsTopic reply_topic_for(const std::string& service_name) {
+  return {"rr" + service_name + "Reply", true};
+}
 
-Endpoint::Endpoint(Kind kind, const std::string& topic_name, const MessageMembers& members,
-                   const rclcpp::QoS& qos)
-    : context_(current_context()), topic_name_(topic_name) {
-  const std::string dds_name = "rt" + topic_name;
+Endpoint::Endpoint(Kind kind, const std::string& ros_name, const DdsTopic& topic,
+                   const MessageMembers& members, const rclcpp::QoS& qos,
+                   const std::string& user_data)
+    : context_(current_context()), topic_name_(ros_name) {
+  const std::string& dds_name = topic.name;
   // Endpoint QoS only: topics of one name in a participant must agree on theirs.
-  topic_ = create_topic(context_->participant, dds_name, members, false);
+  topic_ = create_topic(context_->participant, dds_name, members, topic.with_request_header);
   if (topic_ < 0) {
     const dds_return_t ret = topic_;
     throw std::runtime_error("cannot create DDS topic '" + dds_name + "' of type " +
                              dds_type_name(members) + ": " + dds_error(ret));
   }
-  dds_qos_t* q = make_qos(qos);
+  dds_qos_t* q = to_dds_qos(qos);
+  if (!user_data.empty()) {
+    dds_qset_userdata(q, user_data.data(), user_data.size());
+  }
   const bool writer = kind == Kind::writer;
   entity_ = writer ? dds_create_writer(context_->participant, topic_, q, nullptr)
                    : dds_create_reader(context_->participant, topic_, q, nullptr);
@@ -75,11 +60,14 @@ Endpoint::~Endpoint() {
 
 namespace rclcpp {
 
-PublisherBase::PublisherBase(const std::string& topic_name,
+PublisherBase::PublisherBase(const std::shared_ptr<rclcpp_dds::GraphNode>& node,
+                             const std::string& topic_name,
                              const rosidl_typesupport_introspection_cpp::MessageMembers& members,
                              const QoS& qos)
     : writer_(std::make_unique<rclcpp_dds::Endpoint>(rclcpp_dds::Endpoint::Kind::writer, topic_name,
-                                                     members, qos)) {}
+                                                     rclcpp_dds::topic_for(topic_name), members,
+                                                     qos)),
+      registration_(node->register_entity(writer_->entity(), rclcpp_dds::EntityKind::writer)) {}
 
 PublisherBase::~PublisherBase() = default;
 
@@ -106,10 +94,12 @@ void PublisherBase::publish_erased(const void* message) {
 }
 
 SubscriptionBase::SubscriptionBase(
-    const std::string& topic_name,
+    const std::shared_ptr<rclcpp_dds::GraphNode>& node, const std::string& topic_name,
     const rosidl_typesupport_introspection_cpp::MessageMembers& members, const QoS& qos)
     : reader_(std::make_unique<rclcpp_dds::Endpoint>(rclcpp_dds::Endpoint::Kind::reader, topic_name,
-                                                     members, qos)) {}
+                                                     rclcpp_dds::topic_for(topic_name), members,
+                                                     qos)),
+      registration_(node->register_entity(reader_->entity(), rclcpp_dds::EntityKind::reader)) {}
 
 SubscriptionBase::~SubscriptionBase() = default;
 

@@ -80,6 +80,72 @@ ParameterValue::ParameterValue(const std::vector<double>& double_array_value)
 ParameterValue::ParameterValue(const std::vector<std::string>& string_array_value)
     : value_(string_array_value) {}
 
+ParameterValue::ParameterValue(const rcl_interfaces::msg::ParameterValue& value) {
+  switch (value.type) {
+    case PARAMETER_NOT_SET:
+      break;
+    case PARAMETER_BOOL:
+      value_ = value.bool_value;
+      break;
+    case PARAMETER_INTEGER:
+      value_ = value.integer_value;
+      break;
+    case PARAMETER_DOUBLE:
+      value_ = value.double_value;
+      break;
+    case PARAMETER_STRING:
+      value_ = value.string_value;
+      break;
+    case PARAMETER_BYTE_ARRAY:
+      value_ = value.byte_array_value;
+      break;
+    case PARAMETER_BOOL_ARRAY:
+      value_ = value.bool_array_value;
+      break;
+    case PARAMETER_INTEGER_ARRAY:
+      value_ = value.integer_array_value;
+      break;
+    case PARAMETER_DOUBLE_ARRAY:
+      value_ = value.double_array_value;
+      break;
+    case PARAMETER_STRING_ARRAY:
+      value_ = value.string_array_value;
+      break;
+    default:
+      throw std::runtime_error("Unknown type: " + std::to_string(value.type));
+  }
+}
+
+rcl_interfaces::msg::ParameterValue ParameterValue::to_value_msg() const {
+  rcl_interfaces::msg::ParameterValue message;
+  message.type = get_type();
+  std::visit(
+      [&message](const auto& held) {
+        using V = std::decay_t<decltype(held)>;
+        if constexpr (std::is_same_v<V, bool>) {
+          message.bool_value = held;
+        } else if constexpr (std::is_same_v<V, int64_t>) {
+          message.integer_value = held;
+        } else if constexpr (std::is_same_v<V, double>) {
+          message.double_value = held;
+        } else if constexpr (std::is_same_v<V, std::string>) {
+          message.string_value = held;
+        } else if constexpr (std::is_same_v<V, std::vector<uint8_t>>) {
+          message.byte_array_value = held;
+        } else if constexpr (std::is_same_v<V, std::vector<bool>>) {
+          message.bool_array_value = held;
+        } else if constexpr (std::is_same_v<V, std::vector<int64_t>>) {
+          message.integer_array_value = held;
+        } else if constexpr (std::is_same_v<V, std::vector<double>>) {
+          message.double_array_value = held;
+        } else if constexpr (std::is_same_v<V, std::vector<std::string>>) {
+          message.string_array_value = held;
+        }
+      },
+      value_);
+  return message;
+}
+
 ParameterType ParameterValue::get_type() const {
   return static_cast<ParameterType>(value_.index());
 }

@@ -218,10 +218,11 @@ dds_entity_t create_topic(dds_entity_t participant, const std::string& name,
   return topic;
 }
 
-dds_return_t take_one(dds_entity_t reader, const Sample& sample) {
+dds_return_t take_one(dds_entity_t reader, const Sample& sample, dds_sample_info_t* info_out) {
+  dds_sample_info_t local_info;
+  dds_sample_info_t& info = info_out != nullptr ? *info_out : local_info;
   for (;;) {
     ddsi_serdata* d = nullptr;
-    dds_sample_info_t info;
     const dds_return_t n = dds_takecdr(reader, &d, 1, &info, 0);
     if (n <= 0) {
       return n;

@@ -25,7 +25,8 @@ dds_entity_t create_topic(dds_entity_t participant, const std::string& name,
 
 // Takes at most one sample from a reader of such a type into `sample`;
 // disposals and samples that do not decode are dropped. 1 taken, 0 none
-// waiting, or a negative DDS return code.
-dds_return_t take_one(dds_entity_t reader, const Sample& sample);
+// waiting, or a negative DDS return code. `info`, if given, gets the taken
+// sample's info (services need its publication handle).
+dds_return_t take_one(dds_entity_t reader, const Sample& sample, dds_sample_info_t* info = nullptr);
 
 }  // namespace rclcpp_dds

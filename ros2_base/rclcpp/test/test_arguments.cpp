@@ -15,6 +15,7 @@
 #include "parameter_yaml.hpp"
 #include "rclcpp/exceptions.hpp"
 #include "rclcpp/parameter.hpp"
+#include "thrown.hpp"
 
 namespace {
 
@@ -44,17 +45,6 @@ V param(const std::string& value) {
   const auto overrides =
       rclcpp_dds::overrides_for(parse({"--ros-args", "-p", "x:=" + value}), "/n");
   return overrides.at("x");
-}
-
-// The message of the E that f throws.
-template <class E, class F>
-std::string what(F f) {
-  try {
-    f();
-  } catch (const E& error) {
-    return error.what();
-  }
-  return "nothing thrown";
 }
 
 std::string error_of(const std::vector<std::string>& args) {

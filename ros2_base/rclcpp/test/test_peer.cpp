@@ -4,8 +4,15 @@
 //   burst TOPIC     once a subscriber matched, publishes Aligns with success
 //                   1 to 10 at once and exits
 //   rate HZ         runs a Rate loop, printing "tick" per period
+//   serve SERVICE   answers wire_test_msgs/srv/Echo on SERVICE with the request
+//                   and "pid <pid>" as the server, with the parameters QoS
+//   graph           a publisher on cmd_vel (Twist, depth 7, transient local,
+//                   lifespan 3 s, deadline 2 s) and a best-effort
+//                   subscription on odom (Odometry), both relative
 // Each mode prints "ready" once set up and ends on SIGINT/SIGTERM (or after a
 // minute, so a lost test never leaves it behind) with "stopped".
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
@@ -16,6 +23,7 @@
 
 #include "message_samples.hpp"
 #include "rclcpp/rclcpp.hpp"
+#include "wire_test_msgs/srv/echo.hpp"
 
 namespace {
 
@@ -63,6 +71,16 @@ int run(const std::string& mode, const std::string& arg) {
       pub->publish(msg);
     }
     // Shutting down lets the writer linger until the subscriber acknowledged all.
+  } else if (mode == "graph") {
+    auto pub = node->create_publisher<geometry_msgs::msg::Twist>(
+        "cmd_vel", rclcpp::QoS(7)
+                       .transient_local()
+                       .lifespan(std::chrono::seconds(3))
+                       .deadline(std::chrono::seconds(2)));
+    auto sub = node->create_subscription<nav_msgs::msg::Odometry>(
+        "odom", rclcpp::QoS(5).best_effort(), [](const nav_msgs::msg::Odometry&) {});
+    std::cout << "ready " << node->get_fully_qualified_name() << std::endl;
+    spin_until_shutdown(node);
   } else if (mode == "rate") {
     rclcpp::Rate rate(std::atof(arg.c_str()));
     std::cout << "ready" << std::endl;
@@ -71,6 +89,21 @@ int run(const std::string& mode, const std::string& arg) {
       std::cout << "tick" << std::endl;
       rate.sleep();
     }
+  } else if (mode == "serve") {
+    using Echo = wire_test_msgs::srv::Echo;
+    const std::string server = "pid " + std::to_string(getpid());
+    auto service = node->create_service<Echo>(
+        arg,
+        [&server](const std::shared_ptr<Echo::Request> request,
+                  std::shared_ptr<Echo::Response> response) {
+          response->id = request->id;
+          response->data = request->data;
+          response->text = request->text;
+          response->server = server;
+        },
+        rclcpp::ParametersQoS());
+    std::cout << "ready " << service->get_service_name() << std::endl;
+    spin_until_shutdown(node);
   } else {
     std::cerr << "unknown mode " << mode << std::endl;
     return 2;

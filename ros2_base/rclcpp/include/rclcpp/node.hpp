@@ -1,17 +1,31 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "rcl_interfaces/msg/list_parameters_result.hpp"
 #include "rcl_interfaces/msg/parameter_descriptor.hpp"
+#include "rcl_interfaces/msg/parameter_event.hpp"
+#include "rcl_interfaces/msg/set_parameters_result.hpp"
+#include "rclcpp/client.hpp"
 #include "rclcpp/exceptions.hpp"
 #include "rclcpp/node_options.hpp"
 #include "rclcpp/parameter.hpp"
 #include "rclcpp/parameter_value.hpp"
 #include "rclcpp/publisher.hpp"
 #include "rclcpp/qos.hpp"
+#include "rclcpp/service.hpp"
 #include "rclcpp/subscription.hpp"
+#include "rclcpp/topic_endpoint_info.hpp"
+
+namespace rclcpp_dds {
+class GraphNode;
+}  // namespace rclcpp_dds
 
 namespace rclcpp {
 
@@ -70,12 +84,29 @@ class Node : public std::enable_shared_from_this<Node> {
   bool get_parameter(const std::string& name, rclcpp::Parameter& parameter) const;
   // Throws ParameterNotDeclaredException when not declared.
   rclcpp::Parameter get_parameter(const std::string& name) const;
+  bool has_parameter(const std::string& name) const;
+
+  // As rclcpp with undeclared parameters not allowed: the getters throw
+  // ParameterNotDeclaredException for any undeclared name, and so do the setters, which
+  // return rclcpp's result otherwise. Every successful set publishes a parameter event.
+  std::vector<rclcpp::Parameter> get_parameters(const std::vector<std::string>& names) const;
+  std::vector<uint8_t> get_parameter_types(const std::vector<std::string>& names) const;
+  std::vector<rcl_interfaces::msg::ParameterDescriptor> describe_parameters(
+      const std::vector<std::string>& names) const;
+  rcl_interfaces::msg::ListParametersResult list_parameters(
+      const std::vector<std::string>& prefixes, uint64_t depth) const;
+  rcl_interfaces::msg::SetParametersResult set_parameter(const rclcpp::Parameter& parameter);
+  // Each one on its own, as set_parameters_atomically({parameter}).
+  std::vector<rcl_interfaces::msg::SetParametersResult> set_parameters(
+      const std::vector<rclcpp::Parameter>& parameters);
+  rcl_interfaces::msg::SetParametersResult set_parameters_atomically(
+      const std::vector<rclcpp::Parameter>& parameters);
 
   template <typename MessageT>
   std::shared_ptr<Publisher<MessageT>> create_publisher(
       const std::string& topic_name, const QoS& qos,
       const PublisherOptions& /*options*/ = PublisherOptions()) {
-    return std::make_shared<Publisher<MessageT>>(resolve_topic_name(topic_name), qos);
+    return std::make_shared<Publisher<MessageT>>(graph_node(), resolve_topic_name(topic_name), qos);
   }
 
   // The callback runs inside spin_some; it may take std::shared_ptr<M>,
@@ -85,17 +116,69 @@ class Node : public std::enable_shared_from_this<Node> {
       const std::string& topic_name, const QoS& qos, CallbackT&& callback,
       const SubscriptionOptions& /*options*/ = SubscriptionOptions()) {
     auto subscription = std::make_shared<Subscription<MessageT>>(
-        resolve_topic_name(topic_name), qos,
+        graph_node(), resolve_topic_name(topic_name), qos,
         detail::adapt_callback<MessageT>(std::forward<CallbackT>(callback)));
     add_subscription(subscription);
     return subscription;
   }
 
+  // The callback runs inside spin_some, one request per service and call; it
+  // takes (request, response), optionally after the request header.
+  template <typename ServiceT, typename CallbackT>
+  typename Service<ServiceT>::SharedPtr create_service(const std::string& service_name,
+                                                       CallbackT&& callback,
+                                                       const QoS& qos = ServicesQoS()) {
+    auto service = std::make_shared<Service<ServiceT>>(
+        graph_node(), resolve_topic_name(service_name), qos,
+        detail::adapt_service_callback<ServiceT>(std::forward<CallbackT>(callback)));
+    add_service(service);
+    return service;
+  }
+
+  template <typename ServiceT>
+  typename Client<ServiceT>::SharedPtr create_client(const std::string& service_name,
+                                                     const QoS& qos = ServicesQoS()) {
+    auto client =
+        std::make_shared<Client<ServiceT>>(graph_node(), resolve_topic_name(service_name), qos);
+    add_client(client);
+    return client;
+  }
+  // The graph as discovery has seen it so far, this process's own nodes
+  // included. Topic names given here are expanded as rclcpp does, without
+  // remapping; the by-node queries throw std::runtime_error for an unknown node.
+
+  // Fully qualified names.
+  std::vector<std::string> get_node_names() const;
+  // (name, namespace) pairs.
+  std::vector<std::pair<std::string, std::string>> get_node_names_and_namespaces() const;
+  std::map<std::string, std::vector<std::string>> get_topic_names_and_types() const;
+  std::map<std::string, std::vector<std::string>> get_service_names_and_types() const;
+  std::map<std::string, std::vector<std::string>> get_publisher_names_and_types_by_node(
+      const std::string& node_name, const std::string& namespace_, bool no_demangle = false) const;
+  std::map<std::string, std::vector<std::string>> get_subscriber_names_and_types_by_node(
+      const std::string& node_name, const std::string& namespace_, bool no_demangle = false) const;
+  std::map<std::string, std::vector<std::string>> get_service_names_and_types_by_node(
+      const std::string& node_name, const std::string& namespace_) const;
+  std::map<std::string, std::vector<std::string>> get_client_names_and_types_by_node(
+      const std::string& node_name, const std::string& namespace_) const;
+  size_t count_publishers(const std::string& topic_name) const;
+  size_t count_subscribers(const std::string& topic_name) const;
+  std::vector<TopicEndpointInfo> get_publishers_info_by_topic(const std::string& topic_name,
+                                                              bool no_mangle = false) const;
+  std::vector<TopicEndpointInfo> get_subscriptions_info_by_topic(const std::string& topic_name,
+                                                                 bool no_mangle = false) const;
+
  private:
   friend void spin_some(const std::shared_ptr<Node>& node);
 
   std::string resolve_topic_name(const std::string& topic_name) const;
+  void publish_parameter_event(rcl_interfaces::msg::ParameterEvent& event) const;
+  // The topic's DDS name for a graph query.
+  std::string graph_topic_name(const std::string& topic_name, bool no_mangle) const;
+  const std::shared_ptr<rclcpp_dds::GraphNode>& graph_node() const;
   void add_subscription(const std::shared_ptr<SubscriptionBase>& subscription);
+  void add_service(const std::shared_ptr<ServiceBase>& service);
+  void add_client(const std::shared_ptr<ClientBase>& client);
 
   struct Impl;
   std::unique_ptr<Impl> impl_;

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "rcl_interfaces/msg/parameter.hpp"
 #include "rclcpp/parameter_value.hpp"
 
 namespace rclcpp {
@@ -33,6 +34,16 @@ class Parameter {
   const std::string& as_string() const { return get_value<std::string>(); }
 
   std::string value_to_string() const { return to_string(value_); }
+
+  static Parameter from_parameter_msg(const rcl_interfaces::msg::Parameter& parameter) {
+    return Parameter(parameter.name, ParameterValue(parameter.value));
+  }
+  rcl_interfaces::msg::Parameter to_parameter_msg() const {
+    rcl_interfaces::msg::Parameter parameter;
+    parameter.name = name_;
+    parameter.value = value_.to_value_msg();
+    return parameter;
+  }
 
   bool operator==(const Parameter& rhs) const { return name_ == rhs.name_ && value_ == rhs.value_; }
   bool operator!=(const Parameter& rhs) const { return !(*this == rhs); }

@@ -9,6 +9,8 @@
 #include <variant>
 #include <vector>
 
+#include "rcl_interfaces/msg/parameter_value.hpp"
+
 namespace rclcpp {
 
 // Values match rcl_interfaces/msg/ParameterType.
@@ -37,6 +39,8 @@ class ParameterTypeException : public std::runtime_error {
 class ParameterValue {
  public:
   ParameterValue() = default;
+  // Reads the field the message's type names; an unknown type throws std::runtime_error.
+  explicit ParameterValue(const rcl_interfaces::msg::ParameterValue& value);
   explicit ParameterValue(bool bool_value);
   explicit ParameterValue(int int_value);
   explicit ParameterValue(int64_t int_value);
@@ -53,6 +57,8 @@ class ParameterValue {
   explicit ParameterValue(const std::vector<std::string>& string_array_value);
 
   ParameterType get_type() const;
+  // Only the field of the held type is filled, as rclcpp does.
+  rcl_interfaces::msg::ParameterValue to_value_msg() const;
 
   // Same overload set as rclcpp: every integral type reads the int64 value, every floating
   // point type the double value; a mismatch throws ParameterTypeException.

@@ -9,7 +9,9 @@
 
 namespace rclcpp_dds {
 class Endpoint;
-}
+class GraphNode;
+class GraphRegistration;
+}  // namespace rclcpp_dds
 
 namespace rclcpp {
 
@@ -30,13 +32,15 @@ class PublisherBase {
   size_t get_subscription_count() const;
 
  protected:
-  PublisherBase(const std::string& topic_name,
+  PublisherBase(const std::shared_ptr<rclcpp_dds::GraphNode>& node, const std::string& topic_name,
                 const rosidl_typesupport_introspection_cpp::MessageMembers& members,
                 const QoS& qos);
   void publish_erased(const void* message);
 
  private:
   std::unique_ptr<rclcpp_dds::Endpoint> writer_;
+  // Listed under its node in the graph while it exists.
+  std::unique_ptr<rclcpp_dds::GraphRegistration> registration_;
 };
 
 template <class MessageT>
@@ -45,8 +49,9 @@ class Publisher : public PublisherBase {
   using SharedPtr = std::shared_ptr<Publisher<MessageT>>;
 
   // Use Node::create_publisher.
-  Publisher(const std::string& topic_name, const QoS& qos)
-      : PublisherBase(topic_name, rclcpp_dds::message_members<MessageT>(), qos) {}
+  Publisher(const std::shared_ptr<rclcpp_dds::GraphNode>& node, const std::string& topic_name,
+            const QoS& qos)
+      : PublisherBase(node, topic_name, rclcpp_dds::message_members<MessageT>(), qos) {}
 
   // Ignored once rclcpp is shut down, as in rclcpp; other failures throw.
   void publish(const MessageT& message) { publish_erased(&message); }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "rclcpp/client.hpp"
+#include "rclcpp/duration.hpp"
 #include "rclcpp/exceptions.hpp"
 #include "rclcpp/executors.hpp"
+#include "rclcpp/future_return_code.hpp"
 #include "rclcpp/init_options.hpp"
 #include "rclcpp/node.hpp"
 #include "rclcpp/node_options.hpp"
@@ -10,5 +13,7 @@
 #include "rclcpp/publisher.hpp"
 #include "rclcpp/qos.hpp"
 #include "rclcpp/rate.hpp"
+#include "rclcpp/service.hpp"
 #include "rclcpp/subscription.hpp"
+#include "rclcpp/topic_endpoint_info.hpp"
 #include "rclcpp/utilities.hpp"

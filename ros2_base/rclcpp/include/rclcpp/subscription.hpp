@@ -12,7 +12,9 @@
 
 namespace rclcpp_dds {
 class Endpoint;
-}
+class GraphNode;
+class GraphRegistration;
+}  // namespace rclcpp_dds
 
 namespace rclcpp {
 
@@ -37,7 +39,8 @@ class SubscriptionBase {
   bool take_and_dispatch();
 
  protected:
-  SubscriptionBase(const std::string& topic_name,
+  SubscriptionBase(const std::shared_ptr<rclcpp_dds::GraphNode>& node,
+                   const std::string& topic_name,
                    const rosidl_typesupport_introspection_cpp::MessageMembers& members,
                    const QoS& qos);
 
@@ -46,6 +49,8 @@ class SubscriptionBase {
   virtual void dispatch(std::shared_ptr<void> message) = 0;
 
   std::unique_ptr<rclcpp_dds::Endpoint> reader_;
+  // Listed under its node in the graph while it exists.
+  std::unique_ptr<rclcpp_dds::GraphRegistration> registration_;
   std::shared_ptr<void> next_message_;
 };
 
@@ -56,8 +61,9 @@ class Subscription : public SubscriptionBase {
   using Callback = std::function<void(std::shared_ptr<MessageT>)>;
 
   // Use Node::create_subscription.
-  Subscription(const std::string& topic_name, const QoS& qos, Callback callback)
-      : SubscriptionBase(topic_name, rclcpp_dds::message_members<MessageT>(), qos),
+  Subscription(const std::shared_ptr<rclcpp_dds::GraphNode>& node, const std::string& topic_name,
+               const QoS& qos, Callback callback)
+      : SubscriptionBase(node, topic_name, rclcpp_dds::message_members<MessageT>(), qos),
         callback_(std::move(callback)) {}
 
  private:

@@ -1,0 +1,13 @@
+#include "graph.hpp"
+
+namespace rclcpp_dds {
+
+Graph::Graph(dds_entity_t participant) : participant_(participant), listener_(participant) {}
+
+const GraphCache& Graph::refresh() {
+  listener_.take_pending(cache_);
+  cache_.update_participant_entities(participant_.message());
+  return cache_;
+}
+
+}  // namespace rclcpp_dds

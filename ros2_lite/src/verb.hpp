@@ -1,0 +1,30 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "command_line.hpp"
+
+namespace ros2_lite {
+
+// One `ros2_lite <command> <verb>`. run writes the verb's output and returns
+// the text ros2cli would hand back as a failure (printed to standard error,
+// exit status 1), or nothing.
+struct Verb {
+  std::string command;
+  std::string name;
+  std::vector<Option> options;
+  std::vector<std::string> positionals;
+  std::function<std::optional<std::string>(const ParsedArgs& args, std::ostream& out,
+                                           std::ostream& err)>
+      run;
+};
+
+std::vector<Verb> node_verbs();
+std::vector<Verb> topic_verbs();
+std::vector<Verb> param_verbs();
+
+}  // namespace ros2_lite

@@ -1,0 +1,170 @@
+// The texts of the param verbs: how a command-line value is typed, and how values,
+// descriptors and a dump print, as the ros2 command prints them.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "param_text.hpp"
+
+namespace {
+
+using rcl_interfaces::msg::ParameterType;
+using rcl_interfaces::msg::ParameterValue;
+using ros2_lite::value_from_text;
+
+TEST(ValueFromText, ScalarsTypedAsYaml11) {
+  EXPECT_EQ(value_from_text("2.0").type, ParameterType::PARAMETER_DOUBLE);
+  EXPECT_EQ(value_from_text("2.0").double_value, 2.0);
+  EXPECT_EQ(value_from_text("4").type, ParameterType::PARAMETER_INTEGER);
+  EXPECT_EQ(value_from_text("-0x1f").integer_value, -31);
+  EXPECT_EQ(value_from_text("010").integer_value, 8);  // YAML 1.1 octal
+  EXPECT_EQ(value_from_text("1_000").integer_value, 1000);
+  for (const char* yes : {"true", "True", "yes", "ON"}) {
+    EXPECT_EQ(value_from_text(yes).type, ParameterType::PARAMETER_BOOL) << yes;
+    EXPECT_TRUE(value_from_text(yes).bool_value) << yes;
+  }
+  EXPECT_FALSE(value_from_text("off").bool_value);
+  EXPECT_EQ(value_from_text("-.inf").double_value, -std::numeric_limits<double>::infinity());
+  EXPECT_TRUE(std::isnan(value_from_text(".nan").double_value));
+  EXPECT_EQ(value_from_text(".5").double_value, 0.5);
+  // PyYAML needs a dot for a float: 1e3 is text.
+  EXPECT_EQ(value_from_text("1e3").type, ParameterType::PARAMETER_STRING);
+  EXPECT_EQ(value_from_text("1.0e+3").double_value, 1000.0);
+  EXPECT_EQ(value_from_text("'4'").string_value, "4");
+  EXPECT_EQ(value_from_text("abc").string_value, "abc");
+  // Beyond int64 and empty documents stay text rather than failing.
+  EXPECT_EQ(value_from_text("9223372036854775808").type, ParameterType::PARAMETER_STRING);
+  EXPECT_EQ(value_from_text("-9223372036854775808").integer_value,
+            std::numeric_limits<int64_t>::min());
+  EXPECT_EQ(value_from_text("").type, ParameterType::PARAMETER_STRING);
+}
+
+TEST(ValueFromText, FlowSequencesOfOneType) {
+  EXPECT_EQ(value_from_text("[1, 2]").integer_array_value, (std::vector<int64_t>{1, 2}));
+  EXPECT_EQ(value_from_text("[1.5, .inf]").type, ParameterType::PARAMETER_DOUBLE_ARRAY);
+  EXPECT_EQ(value_from_text("[true, no]").bool_array_value, (std::vector<bool>{true, false}));
+  EXPECT_EQ(value_from_text("[a, 'b, c']").string_array_value,
+            (std::vector<std::string>{"a", "b, c"}));
+  EXPECT_EQ(value_from_text("[]").type, ParameterType::PARAMETER_BOOL_ARRAY);
+  // Mixed types, nesting and a broken sequence are sent as the text.
+  for (const char* text : {"[1, 2.0]", "[[1]]", "[1, 'a]"}) {
+    EXPECT_EQ(value_from_text(text).type, ParameterType::PARAMETER_STRING) << text;
+    EXPECT_EQ(value_from_text(text).string_value, text);
+  }
+}
+
+TEST(PythonFloat, ReprRules) {
+  using ros2_lite::python_float;
+  EXPECT_EQ(python_float(1.0), "1.0");
+  EXPECT_EQ(python_float(0.25), "0.25");
+  EXPECT_EQ(python_float(-3.0), "-3.0");
+  EXPECT_EQ(python_float(0.1 + 0.2), "0.30000000000000004");
+  EXPECT_EQ(python_float(1e16), "1e+16");
+  EXPECT_EQ(python_float(1e15), "1000000000000000.0");
+  EXPECT_EQ(python_float(0.0001), "0.0001");
+  EXPECT_EQ(python_float(0.00001), "1e-05");
+  EXPECT_EQ(python_float(1.5e308), "1.5e+308");
+  EXPECT_EQ(python_float(-0.0), "-0.0");
+  EXPECT_EQ(python_float(std::numeric_limits<double>::infinity()), "inf");
+}
+
+TEST(GetText, LabelsAndPythonValues) {
+  ParameterValue value;
+  value.type = ParameterType::PARAMETER_DOUBLE;
+  value.double_value = 1.0;
+  EXPECT_EQ(ros2_lite::get_text(value, false), "Double value is: 1.0");
+  EXPECT_EQ(ros2_lite::get_text(value, true), "1.0");
+  value.type = ParameterType::PARAMETER_BOOL;
+  EXPECT_EQ(ros2_lite::get_text(value, false), "Boolean value is: False");
+  value.type = ParameterType::PARAMETER_INTEGER_ARRAY;
+  value.integer_array_value = {1, -2};
+  EXPECT_EQ(ros2_lite::get_text(value, false), "Integer values are: array('q', [1, -2])");
+  value.type = ParameterType::PARAMETER_DOUBLE_ARRAY;
+  EXPECT_EQ(ros2_lite::get_text(value, false), "Double values are: array('d')");
+  value.type = ParameterType::PARAMETER_STRING_ARRAY;
+  value.string_array_value = {"a", "it's"};
+  EXPECT_EQ(ros2_lite::get_text(value, false), "String values are: ['a', \"it's\"]");
+  value.type = ParameterType::PARAMETER_BYTE_ARRAY;
+  value.byte_array_value = {0x41, 0x01};
+  EXPECT_EQ(ros2_lite::get_text(value, false), "Byte values are: [b'A', b'\\x01']");
+  value.type = ParameterType::PARAMETER_NOT_SET;
+  EXPECT_EQ(ros2_lite::get_text(value, false), "Parameter not set.");
+}
+
+TEST(DescribeText, ReadOnlyRangesAndDescription) {
+  rcl_interfaces::msg::ParameterDescriptor descriptor;
+  descriptor.name = "qos_overrides./parameter_events.publisher.depth";
+  descriptor.type = ParameterType::PARAMETER_INTEGER;
+  descriptor.description = "qos policy {depth} for publisher {/parameter_events}";
+  descriptor.read_only = true;
+  EXPECT_EQ(ros2_lite::describe_text(descriptor),
+            "Parameter name: qos_overrides./parameter_events.publisher.depth\n"
+            "  Type: integer\n"
+            "  Description: qos policy {depth} for publisher {/parameter_events}\n"
+            "  Constraints:\n"
+            "    Read only: true\n");
+  rcl_interfaces::msg::ParameterDescriptor ranged;
+  ranged.name = "kp";
+  ranged.type = ParameterType::PARAMETER_DOUBLE;
+  ranged.floating_point_range.resize(1);
+  ranged.floating_point_range[0].to_value = 2.5;
+  EXPECT_EQ(ros2_lite::describe_text(ranged),
+            "Parameter name: kp\n  Type: double\n  Constraints:\n"
+            "    Min value: 0.0\n    Max value: 2.5\n");
+}
+
+TEST(DumpYaml, NestedSortedAndQuotedAsPyYaml) {
+  const auto v = [](auto setter) {
+    ParameterValue value;
+    setter(value);
+    return std::optional<ParameterValue>(value);
+  };
+  const std::vector<std::pair<std::string, std::optional<ParameterValue>>> parameters = {
+      {"kp_w_", v([](auto& p) {
+         p.type = 3;
+         p.double_value = 1.0;
+       })},
+      {"qos_overrides./parameter_events.publisher.depth", v([](auto& p) {
+         p.type = 2;
+         p.integer_value = 1000;
+       })},
+      {"qos_overrides./parameter_events.publisher.durability", v([](auto& p) {
+         p.type = 4;
+         p.string_value = "volatile";
+       })},
+      {"big", v([](auto& p) {
+         p.type = 3;
+         p.double_value = 1e17;
+       })},
+      {"names", v([](auto& p) {
+         p.type = 9;
+         p.string_array_value = {"a", "true", ""};
+       })},
+      {"lost", std::nullopt},
+      {"use_sim_time", v([](auto& p) {
+         p.type = 1;
+         p.bool_value = false;
+       })},
+  };
+  EXPECT_EQ(ros2_lite::dump_yaml("/align_controller", parameters),
+            "/align_controller:\n"
+            "  ros__parameters:\n"
+            "    big: 1.0e+17\n"
+            "    kp_w_: 1.0\n"
+            "    lost: '# Parameter not set'\n"
+            "    names:\n"
+            "    - a\n"
+            "    - 'true'\n"
+            "    - ''\n"
+            "    qos_overrides:\n"
+            "      /parameter_events:\n"
+            "        publisher:\n"
+            "          depth: 1000\n"
+            "          durability: volatile\n"
+            "    use_sim_time: false\n");
+}
+
+}  // namespace

@@ -1,0 +1,153 @@
+// ros2_lite against a peer process over DDS on loopback, and its exit codes.
+// Domains 155-159.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "test_support/child_process.hpp"
+
+namespace {
+
+using std::chrono::milliseconds;
+using test_support::ChildProcess;
+
+constexpr milliseconds kTimeout{15000};
+
+ChildProcess::Options on_domain(const std::string& domain_id) {
+  ChildProcess::Options options;
+  options.set_env = {"ROS_DOMAIN_ID=" + domain_id};
+  return options;
+}
+
+struct ToolRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// A generous spin time: the peer is already up, so discovery is the only wait.
+ToolRun ros2_lite(const std::string& domain_id, std::vector<std::string> args) {
+  args.insert(args.begin(), ROS2_LITE);
+  if (args.size() >= 3) {
+    args.insert(args.begin() + 3, {"--spin-time", "2"});
+  }
+  ChildProcess tool(args, on_domain(domain_id));
+  const std::optional<int> status = tool.wait_exit(kTimeout);
+  return {status.value_or(-1), tool.stdout_text(), tool.stderr_text()};
+}
+
+std::unique_ptr<ChildProcess> start_peer(const std::string& domain_id,
+                                         std::vector<std::string> ros_args = {}) {
+  ros_args.insert(ros_args.begin(), TEST_PEER);
+  auto peer = std::make_unique<ChildProcess>(ros_args, on_domain(domain_id));
+  EXPECT_TRUE(peer->wait_for_line_containing("ready", kTimeout)) << peer->stderr_text();
+  return peer;
+}
+
+TEST(Ros2Lite, NodeListShowsPeersNotItself) {
+  const auto talker = start_peer("155");
+  const auto dock = start_peer("155", {"--ros-args", "-r", "__node:=dock1", "-r", "__ns:=/robot1"});
+  ToolRun run = ros2_lite("155", {"node", "list"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "/robot1/dock1\n/talker\n");
+  EXPECT_EQ(run.err, "");
+
+  run = ros2_lite("155", {"node", "list", "-c"});
+  EXPECT_EQ(run.out, "2\n");
+  run = ros2_lite("155", {"node", "list", "-a"});
+  EXPECT_TRUE(std::regex_match(run.out, std::regex("/_ros2_lite_[0-9]+\n/robot1/dock1\n/talker\n")))
+      << run.out;
+}
+
+TEST(Ros2Lite, NodeInfoListsTheNodesEndpoints) {
+  const auto talker = start_peer("156");
+  ToolRun run = ros2_lite("156", {"node", "info", "/talker"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "/talker\n"
+            "  Subscribers:\n"
+            "    /cmd_in: geometry_msgs/msg/Twist\n"
+            "  Publishers:\n"
+            "    /chatter: geometry_msgs/msg/Twist\n"
+            "  Service Servers:\n"
+            "\n"
+            "  Service Clients:\n"
+            "\n"
+            "  Action Servers:\n"
+            "\n"
+            "  Action Clients:\n"
+            "\n");
+  run = ros2_lite("156", {"node", "info", "/talker", "--include-hidden"});
+  EXPECT_NE(run.out.find("    /_debug/state: geometry_msgs/msg/Twist\n"), std::string::npos)
+      << run.out;
+
+  // Compared verbatim: without the leading '/' it is another name.
+  run = ros2_lite("156", {"node", "info", "talker"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "Unable to find node 'talker'\n");
+}
+
+TEST(Ros2Lite, TopicInfoWithQosAndGid) {
+  const auto talker = start_peer("157");
+  ToolRun run = ros2_lite("157", {"topic", "info", "/chatter"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Type: geometry_msgs/msg/Twist\nPublisher count: 1\nSubscription count: 0\n");
+
+  run = ros2_lite("157", {"topic", "info", "-v", "/cmd_in"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::regex gid_line("\nGID: ((?:[0-9a-f]{2}\\.){16})((?:00\\.){7}00)\n");
+  std::smatch gid;
+  ASSERT_TRUE(std::regex_search(run.out, gid, gid_line)) << run.out;
+  // A DDSI reader without key: entity kind 0x04.
+  EXPECT_EQ(gid[1].str().substr(45), "04.");
+  EXPECT_EQ(std::regex_replace(run.out, gid_line, "\nGID: *\n"),
+            "Type: geometry_msgs/msg/Twist\n\n"
+            "Publisher count: 0\n\n"
+            "Subscription count: 1\n\n"
+            "Node name: talker\n"
+            "Node namespace: /\n"
+            "Topic type: geometry_msgs/msg/Twist\n"
+            "Endpoint type: SUBSCRIPTION\n"
+            "GID: *\n"
+            "QoS profile:\n"
+            "  Reliability: BEST_EFFORT\n"
+            "  History (Depth): KEEP_LAST (10)\n"
+            "  Durability: VOLATILE\n"
+            "  Lifespan: Infinite\n"
+            "  Deadline: Infinite\n"
+            "  Liveliness: AUTOMATIC\n"
+            "  Liveliness lease duration: Infinite\n\n");
+
+  run = ros2_lite("157", {"topic", "info", "-v", "/chatter"});
+  EXPECT_NE(run.out.find("  History (Depth): KEEP_LAST (7)\n  Durability: TRANSIENT_LOCAL\n"
+                         "  Lifespan: 3000000000 nanoseconds\n"),
+            std::string::npos)
+      << run.out;
+
+  run = ros2_lite("157", {"topic", "info", "/nothing"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "Unknown topic '/nothing'\n");
+}
+
+TEST(Ros2Lite, UsageErrorsExitTwo) {
+  ToolRun run = ros2_lite("158", {"node", "info"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err,
+            "usage: ros2_lite node info [-h] [--spin-time SPIN_TIME] [-s] [--no-daemon] "
+            "[--include-hidden] node_name\n"
+            "ros2_lite node info: error: the following arguments are required: node_name\n");
+  EXPECT_EQ(ros2_lite("158", {"node", "lst"}).status, 2);
+  EXPECT_EQ(ros2_lite("158", {"topic", "info", "/x", "--spin-time", "soon"}).status, 2);
+  EXPECT_EQ(ros2_lite("158", {}).status, 2);
+  run = ros2_lite("158", {"topic", "info", "-h"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.rfind("usage: ros2_lite topic info", 0), 0u);
+}
+
+}  // namespace
