@@ -10,11 +10,15 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <mutex>
 #include <stdexcept>
 
 #include "graph.hpp"
+#include "names.hpp"
+#include "participant.hpp"
 #include "rclcpp/utilities.hpp"
+#include "security.hpp"
 
 namespace rclcpp_dds {
 namespace {
@@ -178,6 +182,13 @@ void init(int argc, char const* const* argv, const InitOptions& /*init_options*/
   auto context = std::make_shared<Context>();
   context->arguments = rclcpp_dds::parse_arguments(argc, argv);
   context->domain_id = rclcpp_dds::domain_id_from_env(std::getenv("ROS_DOMAIN_ID"));
+  const std::string enclave = context->arguments.enclave.value_or("/");
+  if (auto problem = rclcpp_dds::check_enclave_name(enclave)) {
+    throw std::runtime_error("Enclave name '" + enclave + "' is not valid: '" + problem->message +
+                             "'. Invalid index: " + std::to_string(problem->index));
+  }
+  const rclcpp_dds::SecuritySetup security =
+      rclcpp_dds::security_setup(enclave, rclcpp_dds::SecurityEnvironment::from_process());
 
   // Without a profile of the user's, Cyclone would use every interface and
   // multicast: keep to loopback unless told otherwise.
@@ -193,25 +204,15 @@ void init(int argc, char const* const* argv, const InitOptions& /*init_options*/
     }
   }
 
-  dds_qos_t* qos = dds_create_qos();
-  // How ROS 2 participants tell their security enclave (--enclave, default "/").
-  const std::string user_data = "enclave=" + context->arguments.enclave.value_or("/") + ";";
-  dds_qset_userdata(qos, user_data.data(), user_data.size());
-  context->participant = dds_create_participant(context->domain_id, qos, nullptr);
-  dds_delete_qos(qos);
-  if (context->participant < 0) {
-    const dds_return_t ret = context->participant;
-    context->participant = 0;
-    rclcpp_dds::release(*context);
-    throw std::runtime_error("cannot create a DDS participant on domain " +
-                             std::to_string(context->domain_id) + ": " +
-                             rclcpp_dds::dds_error(ret));
-  }
   try {
+    context->participant = rclcpp_dds::create_participant(context->domain_id, enclave, security);
     context->graph = std::make_shared<rclcpp_dds::Graph>(context->participant);
   } catch (const std::exception&) {
     rclcpp_dds::release(*context);
     throw;
+  }
+  if (!security.notice.empty()) {
+    std::cerr << security.notice << std::endl;
   }
 
   rclcpp_dds::reset_wake_fd();

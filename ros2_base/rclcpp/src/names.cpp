@@ -15,41 +15,58 @@ constexpr size_t kNodeNameMaxLength = 255;
 constexpr size_t kTopicNameMaxLength = 247;
 constexpr size_t kNamespaceMaxLength = kTopicNameMaxLength - 2;
 
-// Absolute names made of tokens: full topic names and namespaces ("/" only for namespaces).
-std::optional<NameProblem> check_absolute_name(const std::string& name, const std::string& kind,
-                                               size_t max_length) {
+// Absolute names made of tokens: full topic names, namespaces and enclaves. rmw and rcl word
+// some of the problems differently for each.
+struct AbsoluteNameRules {
+  std::string kind;
+  std::string trailing_slash;
+  std::string token_starts_with_number;
+  bool root_allowed;
+  size_t max_length;
+};
+
+const AbsoluteNameRules kTopicRules{"topic name", "topic name must not end with a forward slash",
+                                    "topic name token must not start with a number", false,
+                                    kTopicNameMaxLength};
+const AbsoluteNameRules kNamespaceRules{"namespace", "namespace must not end with a forward slash",
+                                        "namespace must not have a token that starts with a number",
+                                        true, kNamespaceMaxLength};
+// rcl checks an enclave as a namespace that may be as long as a node name.
+const AbsoluteNameRules kEnclaveRules{
+    "context name", "context name must not end with a '/', unless only a '/'",
+    "context name must not have a token that starts with a number", true, kNodeNameMaxLength};
+
+std::optional<NameProblem> check_absolute_name(const std::string& name,
+                                               const AbsoluteNameRules& rules) {
   if (name.empty()) {
-    return NameProblem{kind + " must not be empty", 0};
+    return NameProblem{rules.kind + " must not be empty", 0};
   }
   if (name[0] != '/') {
-    return NameProblem{kind + " must be absolute, it must lead with a '/'", 0};
+    return NameProblem{rules.kind + " must be absolute, it must lead with a '/'", 0};
   }
-  if (name == "/" && kind == "namespace") {
+  if (name == "/" && rules.root_allowed) {
     return std::nullopt;
   }
   if (name.back() == '/') {
-    return NameProblem{kind + " must not end with a forward slash", name.size() - 1};
+    return NameProblem{rules.trailing_slash, name.size() - 1};
   }
   for (size_t i = 0; i < name.size(); ++i) {
     if (!is_token_char(name[i]) && name[i] != '/') {
       return NameProblem{
-          kind + " must not contain characters other than alphanumerics, '_', or '/'", i};
+          rules.kind + " must not contain characters other than alphanumerics, '_', or '/'", i};
     }
   }
   for (size_t i = 1; i < name.size(); ++i) {
     if (name[i] == '/' && name[i - 1] == '/') {
-      return NameProblem{kind + " must not contain repeated '/'", i};
+      return NameProblem{rules.kind + " must not contain repeated '/'", i};
     }
     if (name[i - 1] == '/' && is_digit(name[i])) {
-      return NameProblem{kind == "namespace" ? "namespace must not have a token that starts with a "
-                                               "number"
-                                             : "topic name token must not start with a number",
-                         i};
+      return NameProblem{rules.token_starts_with_number, i};
     }
   }
-  if (name.size() > max_length) {
-    return NameProblem{kind + " should not exceed '" + std::to_string(max_length) + "'",
-                       max_length - 1};
+  if (name.size() > rules.max_length) {
+    return NameProblem{rules.kind + " should not exceed '" + std::to_string(rules.max_length) + "'",
+                       rules.max_length - 1};
   }
   return std::nullopt;
 }
@@ -125,11 +142,15 @@ std::optional<NameProblem> check_node_name(const std::string& name) {
 }
 
 std::optional<NameProblem> check_namespace(const std::string& ns) {
-  return check_absolute_name(ns, "namespace", kNamespaceMaxLength);
+  return check_absolute_name(ns, kNamespaceRules);
 }
 
 std::optional<NameProblem> check_full_topic_name(const std::string& name) {
-  return check_absolute_name(name, "topic name", kTopicNameMaxLength);
+  return check_absolute_name(name, kTopicRules);
+}
+
+std::optional<NameProblem> check_enclave_name(const std::string& enclave) {
+  return check_absolute_name(enclave, kEnclaveRules);
 }
 
 std::optional<NameProblem> check_topic_name(const std::string& name) {

@@ -24,6 +24,8 @@ std::optional<NameProblem> check_node_name(const std::string& name);
 std::optional<NameProblem> check_namespace(const std::string& ns);
 // A topic name after expansion: absolute, tokens only.
 std::optional<NameProblem> check_full_topic_name(const std::string& name);
+// An enclave (`--enclave`), as rcl checks it before it looks for the enclave's keys.
+std::optional<NameProblem> check_enclave_name(const std::string& enclave);
 // A topic name as the program writes it: relative, private (`~`) and with substitutions.
 std::optional<NameProblem> check_topic_name(const std::string& name);
 

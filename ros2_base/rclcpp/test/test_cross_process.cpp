@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "listeners.hpp"
 #include "message_samples.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "test_support/child_process.hpp"
@@ -78,32 +79,6 @@ TEST_F(CrossProcess, EveryMessageTypeCrossesIntact) {
     ASSERT_NE(back, nullptr) << type;
     EXPECT_EQ(*back, message) << type;
   });
-}
-
-size_t count_received(const ChildProcess& peer) {
-  const auto lines = peer.stdout_lines();
-  return std::count_if(lines.begin(), lines.end(),
-                       [](const std::string& l) { return l.rfind("received", 0) == 0; });
-}
-
-// Publishes on topic until `hears` has heard plenty, well past discovery;
-// `deaf` must have heard nothing.
-void publish_until_heard(const std::string& topic, ChildProcess& hears, ChildProcess& deaf) {
-  ASSERT_TRUE(hears.wait_for_line_containing("ready", kStartup)) << hears.stderr_text();
-  ASSERT_TRUE(deaf.wait_for_line_containing("ready", kStartup)) << deaf.stderr_text();
-  auto node = std::make_shared<rclcpp::Node>("talker");
-  auto pub = node->create_publisher<geometry_msgs::msg::Twist>(topic, 10);
-  geometry_msgs::msg::Twist msg;
-  ASSERT_TRUE(wait_until(
-      [&] {
-        msg.linear.x += 1.0;
-        pub->publish(msg);
-        return count_received(hears) >= 20;
-      },
-      milliseconds(20000)))
-      << hears.stdout_text();
-  EXPECT_EQ(pub->get_subscription_count(), 1u);
-  EXPECT_EQ(count_received(deaf), 0u) << deaf.stdout_text();
 }
 
 TEST_F(CrossProcess, AnotherDomainReceivesNothing) {
