@@ -22,19 +22,19 @@ using Names = std::vector<std::string>;
 
 constexpr std::chrono::milliseconds kTimeout{30000};
 
-struct Run {
+struct Outcome {
   int status;
   std::string out;
   std::string err;
 };
 
-Run run(const std::vector<std::string>& argv, const std::string& domain = "190") {
+Outcome run(const std::vector<std::string>& argv, const std::string& domain = "190") {
   ChildProcess child(argv, {{"ROS_DOMAIN_ID=" + domain}, {}, ""});
   const int status = child.wait_exit(kTimeout).value_or(-1);
   return {status, child.stdout_text(), child.stderr_text()};
 }
 
-Run security(std::vector<std::string> args, const std::string& domain = "190") {
+Outcome security(std::vector<std::string> args, const std::string& domain = "190") {
   args.insert(args.begin(), {ROS2_LITE, "security"});
   return run(args, domain);
 }
@@ -71,7 +71,7 @@ class Keystore : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  Run openssl(std::vector<std::string> args) {
+  Outcome openssl(std::vector<std::string> args) {
     args.insert(args.begin(), "openssl");
     return run(args);
   }
@@ -82,7 +82,7 @@ class Keystore : public ::testing::Test {
 };
 
 TEST_F(Keystore, LayoutAsSros2MakesIt) {
-  const Run created = security({"create_keystore", root_.string()});
+  const Outcome created = security({"create_keystore", root_.string()});
   ASSERT_EQ(created.status, 0) << created.err;
   EXPECT_EQ(created.out + created.err, "");
   EXPECT_EQ(fs::read_symlink(root_ / "public" / "identity_ca.cert.pem"), "ca.cert.pem");
@@ -113,7 +113,7 @@ TEST_F(Keystore, CertificatesChainAndDocumentsAreSignedByTheCa) {
   ASSERT_EQ(security({"create_enclave", root_.string(), "/align_controller"}).status, 0);
   const fs::path dir = enclave("align_controller");
 
-  Run checked = openssl(
+  Outcome checked = openssl(
       {"verify", "-CAfile", (dir / "identity_ca.cert.pem").string(), (dir / "cert.pem").string()});
   EXPECT_EQ(checked.status, 0) << checked.out << checked.err;
   for (const auto* document : {"governance.p7s", "permissions.p7s"}) {
@@ -197,7 +197,7 @@ TEST_F(Keystore, ConfigPolicyGrantsEachProgramExactlyWhatItUses) {
       {"align_request", {"rt/align_request"}, {"rt/align_result", "rt/docking_sim/ground_truth"}}};
   for (const auto& [program, publish, subscribe] : expected) {
     ASSERT_EQ(security({"create_enclave", root_.string(), "/" + program}).status, 0);
-    const Run made =
+    const Outcome made =
         security({"create_permission", root_.string(), "/" + program, SECURITY_POLICY});
     ASSERT_EQ(made.status, 0) << made.err;
     Names want_publish = {"rt/parameter_events", "rt/rosout"};
@@ -229,7 +229,7 @@ TEST_F(Keystore, ConfigPolicyGrantsEachProgramExactlyWhatItUses) {
 }
 
 TEST_F(Keystore, FailuresAsRos2SecurityReportsThem) {
-  Run failed = security({"create_enclave", root_.string(), "/x"});
+  Outcome failed = security({"create_enclave", root_.string(), "/x"});
   EXPECT_EQ(failed.status, 1);
   EXPECT_EQ(failed.err,
             "Unable to create enclave: '" + root_.string() + "' is not a valid keystore\n");
