@@ -8,7 +8,7 @@ COLCON ?= colcon
 ASAN_BASES := --build-base build-asan --install-base install-asan
 SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 
-.PHONY: all deps build test test-asan demo bench format clean
+.PHONY: all deps build test test-asan demo demo-secure bench format clean
 
 all: build
 
@@ -39,6 +39,10 @@ test-asan: deps
 
 demo: build
 	docking_demo/run_demo.sh install
+
+# The same docking with DDS Security enforced, from a keystore made in out/demo-secure.
+demo-secure: build
+	docking_demo/run_demo_secure.sh install
 
 bench: build
 	bench/docking/run_bench.sh install

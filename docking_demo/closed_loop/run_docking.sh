@@ -4,6 +4,7 @@
 #   run_docking.sh INSTALL_DIR OUT_DIR [-p name:=value ...]   (docking_sim parameters)
 # Leaves the logs, trajectory.csv and summary.txt in OUT_DIR; exits with
 # align_request's status (0 docked, 1 failure reported, 2 no result).
+# With DOCK_ENCLAVES set each program runs in the security enclave /<program>.
 set -euo pipefail
 install=$(cd "$1" && pwd)
 out=$2
@@ -14,6 +15,12 @@ export CYCLONEDDS_URI="file://$(cd "$here/../.." && pwd)/config/cyclonedds-local
 timeout=${DOCK_TIMEOUT:-120}
 # Installed as `ros2 run` finds them: INSTALL_DIR/<package>/lib/<package>/<program>.
 program() { echo "$install/$1/lib/$1/$1"; }
+sim_enclave=() controller_args=() request_args=()
+if [ -n "${DOCK_ENCLAVES:-}" ]; then
+  sim_enclave=(--enclave /docking_sim)
+  controller_args=(--ros-args --enclave /align_controller)
+  request_args=(--ros-args --enclave /align_request)
+fi
 for pkg in docking_sim align_controller align_request; do
   [ -x "$(program $pkg)" ] || { echo "$(program $pkg) is missing: build first" >&2; exit 2; }
 done
@@ -39,12 +46,13 @@ stop_all() {
 trap stop_all EXIT
 trap 'exit 130' INT TERM
 
-"$(program docking_sim)" --ros-args \
+"$(program docking_sim)" --ros-args "${sim_enclave[@]}" \
   -p "trajectory_csv:=$out/trajectory.csv" -p "controller_log:=$out/align_controller.log" "$@" \
   >"$out/docking_sim.log" 2>&1 &
 pids+=($!)
 SPDLOG_STDOUT=true SPDLOG_SYSTEMD=false SPDLOG_LEVEL=info \
-  "$(program align_controller)" >"$out/align_controller.log" 2>&1 &
+  "$(program align_controller)" "${controller_args[@]}" \
+  >"$out/align_controller.log" 2>&1 &
 pids+=($!)
 
 for _ in $(seq 100); do
@@ -54,7 +62,7 @@ for _ in $(seq 100); do
 done
 
 set +e
-"$(program align_request)" dock --timeout "$timeout" \
+"$(program align_request)" dock --timeout "$timeout" "${request_args[@]}" \
   | tee "$out/align_request.log" | sed -u "${DOCK_QUIET:+d}"
 status=${PIPESTATUS[0]}
 set -e

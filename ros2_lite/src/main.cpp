@@ -13,7 +13,8 @@ constexpr const char* kProg = "ros2_lite";
 
 std::vector<ros2_lite::Verb> all_verbs() {
   std::vector<ros2_lite::Verb> verbs = ros2_lite::node_verbs();
-  for (auto more : {ros2_lite::topic_verbs(), ros2_lite::param_verbs()}) {
+  for (auto more :
+       {ros2_lite::topic_verbs(), ros2_lite::param_verbs(), ros2_lite::security_verbs()}) {
     for (auto& verb : more) {
       verbs.push_back(std::move(verb));
     }

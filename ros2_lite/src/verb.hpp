@@ -26,5 +26,6 @@ struct Verb {
 std::vector<Verb> node_verbs();
 std::vector<Verb> topic_verbs();
 std::vector<Verb> param_verbs();
+std::vector<Verb> security_verbs();
 
 }  // namespace ros2_lite
