@@ -1,9 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "rcl_interfaces/msg/parameter_descriptor.hpp"
@@ -17,9 +15,6 @@ namespace ros2_lite {
 // else, including a mixed sequence, is sent as the text itself.
 rcl_interfaces::msg::ParameterValue value_from_text(const std::string& text);
 
-// Python's repr of a float: shortest round trip, "1.0", "1e-05", "inf".
-std::string python_float(double value);
-
 // What `ros2 param get` prints for a value ("Double value is: 1.0"), or just the value
 // with hide_type.
 std::string get_text(const rcl_interfaces::msg::ParameterValue& value, bool hide_type);
@@ -29,12 +24,5 @@ std::string type_text(uint8_t type);
 
 // The block `ros2 param describe` prints for one parameter.
 std::string describe_text(const rcl_interfaces::msg::ParameterDescriptor& descriptor);
-
-// `ros2 param dump`: the node's parameters as a parameter file, nested on '.', keys
-// sorted. A parameter without a value (nullopt) reads "# Parameter not set".
-std::string dump_yaml(
-    const std::string& node_name,
-    const std::vector<std::pair<std::string, std::optional<rcl_interfaces::msg::ParameterValue>>>&
-        parameters);
 
 }  // namespace ros2_lite

@@ -6,6 +6,7 @@
 
 #include "direct_node.hpp"
 #include "graph_format.hpp"
+#include "param_dump.hpp"
 #include "param_text.hpp"
 #include "rcl_interfaces/srv/describe_parameters.hpp"
 #include "rcl_interfaces/srv/get_parameters.hpp"

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "param_dump.hpp"
 #include "param_text.hpp"
+#include "python_text.hpp"
 
 namespace {
 
@@ -141,7 +143,11 @@ TEST(DumpYaml, NestedSortedAndQuotedAsPyYaml) {
        })},
       {"names", v([](auto& p) {
          p.type = 9;
-         p.string_array_value = {"a", "true", ""};
+         p.string_array_value = {"a", "true", "", "x: y"};
+       })},
+      {"tab", v([](auto& p) {
+         p.type = 4;
+         p.string_value = "a\tb\"c";
        })},
       {"lost", std::nullopt},
       {"use_sim_time", v([](auto& p) {
@@ -159,11 +165,13 @@ TEST(DumpYaml, NestedSortedAndQuotedAsPyYaml) {
             "    - a\n"
             "    - 'true'\n"
             "    - ''\n"
+            "    - 'x: y'\n"
             "    qos_overrides:\n"
             "      /parameter_events:\n"
             "        publisher:\n"
             "          depth: 1000\n"
             "          durability: volatile\n"
+            "    tab: \"a\\tb\\\"c\"\n"
             "    use_sim_time: false\n");
 }
 

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ros2_lite {
+
+// Values as Python prints them, for the texts of the ros2 command.
+
+// repr of a float: shortest round trip, "1.0", "1e-05", "inf".
+std::string python_float(double value);
+// Text between quotes with backslash escapes for the quote, backslash, \n, \t, \r and
+// other control bytes (\xNN), and bytes above 0x7f too if asked.
+std::string quoted(const std::string& text, char quote, bool escape_non_ascii, bool upper_hex);
+// repr of a str: single quotes unless it holds one and no double quote.
+std::string python_str_repr(const std::string& text);
+// repr of a one-byte bytes object: b'A', b'\x01'.
+std::string python_bytes_repr(uint8_t byte);
+std::string python_bool(bool value);
+
+// The values' texts joined by ", ".
+template <class T, class F>
+std::string joined(const std::vector<T>& values, F text_of) {
+  std::string out;
+  for (size_t i = 0; i < values.size(); ++i) {
+    out += (i == 0 ? "" : ", ") + text_of(values[i]);
+  }
+  return out;
+}
+
+}  // namespace ros2_lite
