@@ -1,112 +1,22 @@
 // The closed loop: docking_sim, the real align_controller and align_request,
 // each a separate process talking over DDS on loopback.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <csignal>
-#include <cstdio>
-#include <fstream>
-#include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "closed_loop.hpp"
 #include "docking_peer.hpp"
-#include "process_env.hpp"
 
 namespace {
 
 using namespace std::chrono_literals;
 using test_support::ChildProcess;
 using tools_test::dds_env;
-
-struct Row {
-  double x = 0, y = 0, heading = 0, cmd_v = 0, cmd_w = 0, v = 0, w = 0;
-};
-
-Row last_row(const std::string& csv) {
-  std::ifstream in(csv);
-  std::string line, last;
-  while (std::getline(in, line)) {
-    last = line;
-  }
-  Row r;
-  double t = 0;
-  char c = 0;
-  std::istringstream s(last);
-  s >> t >> c >> r.x >> c >> r.y >> c >> r.heading >> c >> r.cmd_v >> c >> r.cmd_w >> c >> r.v >>
-      c >> r.w;
-  return r;
-}
-
-class ClosedLoop : public ::testing::Test {
- protected:
-  // Starts the simulator with the given parameters and the controller.
-  void start(int domain, std::vector<std::string> sim_params) {
-    domain_ = domain;
-    start_sim(sim_params);
-    controller_ =
-        std::make_unique<ChildProcess>(std::vector<std::string>{ALIGN_CONTROLLER}, dds_env(domain));
-  }
-
-  // A fresh simulator: the robot back at its start pose.
-  void start_sim(const std::vector<std::string>& sim_params) {
-    csv_ = ::testing::TempDir() + "closed_loop_" + std::to_string(::getpid()) + ".csv";
-    std::vector<std::string> argv = {DOCKING_SIM, "--ros-args", "-p", "trajectory_csv:=" + csv_};
-    for (auto& p : sim_params) {
-      argv.insert(argv.end(), {"-p", p});
-    }
-    sim_ = std::make_unique<ChildProcess>(argv, dds_env(domain_));
-    ASSERT_TRUE(sim_->wait_for_line_containing("docking_sim: robot at", 10s))
-        << sim_->stderr_text();
-  }
-
-  // Runs align_request to its end.
-  int request(std::string& output, const std::string& command = "dock",
-              const std::string& timeout = "150") {
-    ChildProcess request({ALIGN_REQUEST, command, "--timeout", timeout}, dds_env(domain_));
-    const auto status = request.wait_exit(170s);
-    output = request.stdout_text();
-    return status.value_or(-1);
-  }
-
-  bool controller_logged(const std::string& text) const {
-    return controller_->stdout_text().find(text) != std::string::npos;
-  }
-
-  // Index of the first controller line at or after from that contains text.
-  std::optional<size_t> controller_line(const std::string& text, size_t from = 0) const {
-    const auto lines = controller_->stdout_lines();
-    for (size_t i = from; i < lines.size(); ++i) {
-      if (lines[i].find(text) != std::string::npos) return i;
-    }
-    return std::nullopt;
-  }
-
-  // Ends the simulator, which then has written its whole trajectory.
-  Row stop_sim() {
-    sim_->send_signal(SIGTERM);
-    EXPECT_EQ(sim_->wait_exit(10s), 0);
-    return last_row(csv_);
-  }
-
-  void stop_all() {
-    for (auto* p : {controller_.get(), sim_.get()}) {
-      p->send_signal(SIGTERM);
-      EXPECT_TRUE(p->wait_exit(10s));
-    }
-  }
-
-  void TearDown() override { std::remove(csv_.c_str()); }
-
-  int domain_ = 0;
-  std::string csv_;
-  std::unique_ptr<ChildProcess> sim_, controller_;
-};
 
 // How often the controller docks depends on perception latency and noise and
 // on the machine's load (the docking benchmark measures it). An ideal camera

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "test_support/child_process.hpp"
 
@@ -13,6 +14,12 @@ inline test_support::ChildProcess::Options dds_env(int domain) {
                std::string("CYCLONEDDS_URI=file://") + LOOPBACK_PROFILE, "SPDLOG_STDOUT=true",
                "SPDLOG_SYSTEMD=false", "SPDLOG_LEVEL=info"};
   return o;
+}
+
+// DDS Security enforced from keystore; each program names its enclave with --enclave.
+inline std::vector<std::string> enforce_env(const std::string& keystore) {
+  return {"ROS_SECURITY_ENABLE=true", "ROS_SECURITY_STRATEGY=Enforce",
+          "ROS_SECURITY_KEYSTORE=" + keystore};
 }
 
 }  // namespace tools_test

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "process_env.hpp"
+
+// One row of docking_sim's trajectory.
+struct Row {
+  double x = 0, y = 0, heading = 0, cmd_v = 0, cmd_w = 0, v = 0, w = 0;
+};
+
+// The last row of the trajectory file csv.
+Row last_row(const std::string& csv);
+
+// docking_sim, the real align_controller and align_request, each a separate
+// process talking over DDS on loopback.
+class ClosedLoop : public ::testing::Test {
+ protected:
+  // Starts the simulator with the given parameters and the controller.
+  void start(int domain, std::vector<std::string> sim_params);
+  // A fresh simulator: the robot back at its start pose.
+  void start_sim(const std::vector<std::string>& sim_params);
+  // Runs align_request to its end.
+  int request(std::string& output, const std::string& command = "dock",
+              const std::string& timeout = "150");
+
+  bool controller_logged(const std::string& text) const;
+  // Index of the first controller line at or after from that contains text.
+  std::optional<size_t> controller_line(const std::string& text, size_t from = 0) const;
+
+  // Ends the simulator, which then has written its whole trajectory.
+  Row stop_sim();
+  void stop_all();
+
+  void TearDown() override;
+
+  int domain_ = 0;
+  // When set, each program runs in the enclave /<program> of this keystore, enforced.
+  std::string keystore_;
+  std::string csv_;
+  std::unique_ptr<test_support::ChildProcess> sim_, controller_;
+
+ private:
+  test_support::ChildProcess::Options env() const;
+  // The --ros-args that put program in its enclave, if any.
+  std::vector<std::string> enclave_args(const std::string& program) const;
+};
