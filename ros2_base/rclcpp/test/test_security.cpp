@@ -240,7 +240,8 @@ TEST_F(SecureParticipant, TalksToItsPeersAndIsHiddenFromParticipantsWithoutCrede
   ChildProcess hears(listener("/good"), secured("180", "Enforce"));
   ChildProcess deaf(listener("/"), unsecured("180"));
   for (const auto& assignment : secured("180", "Enforce").set_env) {
-    putenv(strdup(assignment.c_str()));
+    const size_t equals = assignment.find('=');
+    setenv(assignment.substr(0, equals).c_str(), assignment.substr(equals + 1).c_str(), 1);
   }
   const char* argv[] = {"test_security", "--ros-args", "--enclave", "/good"};
   rclcpp::init(4, argv);
