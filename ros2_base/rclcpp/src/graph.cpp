@@ -4,8 +4,10 @@ namespace rclcpp_dds {
 
 Graph::Graph(dds_entity_t participant) : participant_(participant), listener_(participant) {}
 
+void Graph::take_pending() { listener_.take_pending(cache_); }
+
 const GraphCache& Graph::refresh() {
-  listener_.take_pending(cache_);
+  take_pending();
   cache_.update_participant_entities(participant_.message());
   return cache_;
 }

@@ -14,6 +14,10 @@ class Graph {
   explicit Graph(dds_entity_t participant);
 
   ParticipantInfo& participant() { return participant_; }
+  // Moves what discovery delivered into the cache. spin_some calls it too:
+  // the readers keep every sample until taken, and a node that never asks
+  // about the graph must not hold them for the life of the process.
+  void take_pending();
   // The cache with everything discovery delivered so far and this
   // participant's own nodes as they are now, as rmw feeds its own in.
   const GraphCache& refresh();

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <vector>
 
+#include "graph.hpp"
 #include "node_impl.hpp"
 #include "rclcpp/executors.hpp"
 #include "rclcpp/utilities.hpp"
@@ -183,6 +184,10 @@ void Node::add_client(const std::shared_ptr<ClientBase>& client) {
 }
 
 void spin_some(const std::shared_ptr<Node>& node) {
+  const auto& context = node->impl_->context;
+  if (rclcpp_dds::is_live(*context)) {
+    context->graph->take_pending();
+  }
   auto subscriptions = live(node->impl_->subscriptions);
   auto services = live(node->impl_->services);
   auto clients = live(node->impl_->clients);
