@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
 using namespace std::chrono_literals;
@@ -52,6 +53,28 @@ int ClosedLoop::request(std::string& output, const std::string& command,
   const auto status = request.wait_exit(170s);
   output = request.stdout_text();
   return status.value_or(-1);
+}
+
+std::optional<std::string> ClosedLoop::dock_on_one_of(const std::vector<int>& domains,
+                                                      const std::vector<std::string>& sim_params,
+                                                      const std::function<void(int)>& prepare) {
+  std::string failures;
+  for (int domain : domains) {
+    if (prepare) prepare(domain);
+    start(domain, sim_params);
+    std::string out;
+    if (request(out) == 0) return out;
+    stop_all();
+    const Row end = last_row(csv_);
+    std::ostringstream failure;
+    failure << "run on domain " << domain << " did not dock, the robot stopped at x " << end.x
+            << ", y " << end.y << ", heading " << end.heading << ":\n"
+            << out;
+    std::cout << failure.str();  // a retry that docks must not hide why this one did not
+    failures += failure.str();
+  }
+  ADD_FAILURE() << "no docking in " << domains.size() << " runs:\n" << failures;
+  return std::nullopt;
 }
 
 bool ClosedLoop::controller_logged(const std::string& text) const {

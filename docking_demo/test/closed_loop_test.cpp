@@ -18,31 +18,17 @@ using namespace std::chrono_literals;
 using test_support::ChildProcess;
 using tools_test::dds_env;
 
-// How often the controller docks depends on perception latency and noise and
-// on the machine's load (the docking benchmark measures it). An ideal camera
-// keeps this test about the closed loop itself; a failed run is retried
-// afresh, on a domain of its own.
+// A noiseless camera keeps this test about the closed loop itself.
 TEST_F(ClosedLoop, DocksFromTheDefaultStartPose) {
-  std::string failures;
-  for (int domain : {130, 135, 136}) {
-    start(domain, {"perception_latency:=0.0", "noise_xy:=0.0", "noise_theta:=0.0", "dropout:=0.0"});
-    std::string out;
-    const int status = request(out);
-    if (status != 0) {
-      failures += "run on domain " + std::to_string(domain) + ": " + out + "\n";
-      stop_all();
-      continue;
-    }
-    EXPECT_NE(out.find("docked: result (1, 1, 1)"), std::string::npos) << out;
-    EXPECT_NE(out.find("robot"), std::string::npos) << "no progress with the distance: " << out;
-    EXPECT_TRUE(controller_logged("docking finish!"));
-    const Row end = stop_sim();
-    EXPECT_LT(end.x, 0.25);
-    EXPECT_LT(std::abs(end.y), 0.04);
-    EXPECT_LT(std::abs(end.heading), 0.15);
-    return;
-  }
-  ADD_FAILURE() << "no docking in three runs:\n" << failures;
+  const auto out = dock_on_one_of({130, 135, 136, 138}, kNoiselessCamera);
+  if (!out) return;
+  EXPECT_NE(out->find("docked: result (1, 1, 1)"), std::string::npos) << *out;
+  EXPECT_NE(out->find("robot"), std::string::npos) << "no progress with the distance: " << *out;
+  EXPECT_TRUE(controller_logged("docking finish!"));
+  const Row end = stop_sim();
+  EXPECT_LT(end.x, 0.25);
+  EXPECT_LT(std::abs(end.y), 0.04);
+  EXPECT_LT(std::abs(end.heading), 0.15);
 }
 
 // A faulty perception among the real one: bursts of absurd poses while the

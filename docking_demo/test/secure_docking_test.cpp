@@ -1,6 +1,7 @@
 // DDS Security enforced on the docking's domain, with keystores made by `ros2_lite security`:
 // the secured closed loop docks; a participant without credentials, or with an identity whose
-// permissions do not allow requesting, cannot start a docking. Domains 190, 191 and 194.
+// permissions do not allow requesting, cannot start a docking. Domains 190, 191, 194,
+// 197, 198 and 199.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -58,15 +59,18 @@ std::unique_ptr<ChildProcess> secured_controller(int domain, const Keystore& key
 class SecureClosedLoop : public ClosedLoop {};
 
 TEST_F(SecureClosedLoop, DocksWithEveryProgramInItsEnclave) {
-  Keystore keystore(190);
-  for (const char* program : {"/align_controller", "/docking_sim", "/align_request"}) {
-    keystore.add_enclave(program, SECURITY_POLICY);
-  }
-  keystore_ = keystore.path();
-  start(190, {"perception_latency:=0.0", "noise_xy:=0.0", "noise_theta:=0.0", "dropout:=0.0"});
-  std::string out;
-  EXPECT_EQ(request(out), 0) << out << controller_->stderr_text();
-  EXPECT_NE(out.find("docked: result (1, 1, 1)"), std::string::npos) << out;
+  // The governance names the domain: a keystore for each run.
+  std::unique_ptr<Keystore> keystore;
+  const auto out = dock_on_one_of({190, 197, 198, 199}, kNoiselessCamera, [&](int domain) {
+    keystore.reset();
+    keystore = std::make_unique<Keystore>(domain);
+    for (const char* program : {"/align_controller", "/docking_sim", "/align_request"}) {
+      keystore->add_enclave(program, SECURITY_POLICY);
+    }
+    keystore_ = keystore->path();
+  });
+  if (!out) return;
+  EXPECT_NE(out->find("docked: result (1, 1, 1)"), std::string::npos) << *out;
   EXPECT_TRUE(controller_logged("docking finish!"));
   const Row end = stop_sim();
   EXPECT_LT(end.x, 0.25);
