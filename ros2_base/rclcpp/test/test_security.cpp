@@ -239,6 +239,9 @@ fs::path* SecureParticipant::keystore_ = nullptr;
 TEST_F(SecureParticipant, TalksToItsPeersAndIsHiddenFromParticipantsWithoutCredentials) {
   ChildProcess hears(listener("/good"), secured("180", "Enforce"));
   ChildProcess deaf(listener("/"), unsecured("180"));
+  // Cyclone refuses, with a warning, a secured participant that appears while the local one
+  // is still being created; this one starts after the listener's.
+  ASSERT_TRUE(hears.wait_for_line_containing("ready", kStartup)) << hears.stderr_text();
   for (const auto& assignment : secured("180", "Enforce").set_env) {
     const size_t equals = assignment.find('=');
     setenv(assignment.substr(0, equals).c_str(), assignment.substr(equals + 1).c_str(), 1);
