@@ -32,8 +32,11 @@ double spin_time(const ParsedArgs& args) {
 
 }  // namespace
 
-std::vector<Option> DirectNode::options() {
-  return {{"--spin-time", "", "SPIN_TIME"}, {"--use-sim-time", "-s", ""}, {"--no-daemon", "", ""}};
+std::vector<Option> DirectNode::options(const std::vector<Option>& own) {
+  std::vector<Option> options{
+      {"--spin-time", "", "SPIN_TIME"}, {"--use-sim-time", "-s", ""}, {"--no-daemon", "", ""}};
+  options.insert(options.end(), own.begin(), own.end());
+  return options;
 }
 
 DirectNode::DirectNode(const ParsedArgs& args) {

@@ -12,8 +12,9 @@ namespace ros2_lite {
 // its own that lets discovery run for the spin time before any query.
 class DirectNode {
  public:
-  // The options every graph verb takes: --spin-time, --use-sim-time, --no-daemon.
-  static std::vector<Option> options();
+  // The options every graph verb takes (--spin-time, --use-sim-time, --no-daemon),
+  // followed by the verb's own.
+  static std::vector<Option> options(const std::vector<Option>& own = {});
 
   // Throws UsageError for a spin time that is not a non-negative number.
   explicit DirectNode(const ParsedArgs& args);

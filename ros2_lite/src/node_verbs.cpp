@@ -7,12 +7,6 @@
 namespace ros2_lite {
 namespace {
 
-std::vector<Option> with_common(std::vector<Option> options) {
-  auto common = DirectNode::options();
-  options.insert(options.begin(), common.begin(), common.end());
-  return options;
-}
-
 std::optional<std::string> node_list(const ParsedArgs& args, std::ostream& out, std::ostream& err) {
   DirectNode direct(args);
   const Printed printed = format_node_list(direct.node().get_node_names_and_namespaces(),
@@ -60,10 +54,14 @@ std::vector<Verb> node_verbs() {
   return {
       {"node",
        "list",
-       with_common({{"--all", "-a", ""}, {"--count-nodes", "-c", ""}}),
+       DirectNode::options({{"--all", "-a", ""}, {"--count-nodes", "-c", ""}}),
        {},
        node_list},
-      {"node", "info", with_common({{"--include-hidden", "", ""}}), {"node_name"}, node_info},
+      {"node",
+       "info",
+       DirectNode::options({{"--include-hidden", "", ""}}),
+       {"node_name"},
+       node_info},
   };
 }
 

@@ -64,11 +64,11 @@ typename ServiceT::Response call(DirectNode& direct, const std::string& service_
   return *future.get();
 }
 
-std::vector<Option> with_common(std::vector<Option> options) {
-  auto common = DirectNode::options();
-  options.insert(options.begin(), common.begin(), common.end());
-  options.push_back({"--include-hidden-nodes", "", ""});
-  return options;
+// Every param verb also takes --include-hidden-nodes, after its own options.
+std::vector<Option> with_common(const std::vector<Option>& options) {
+  auto all = DirectNode::options(options);
+  all.push_back({"--include-hidden-nodes", "", ""});
+  return all;
 }
 
 using NodeVerbBody = std::optional<std::string> (*)(DirectNode& direct,
@@ -80,7 +80,7 @@ using NodeVerbBody = std::optional<std::string> (*)(DirectNode& direct,
 // graph shows it.
 Verb on_named_node(std::string name, std::vector<Option> options,
                    std::vector<std::string> positionals, NodeVerbBody body) {
-  return {"param", std::move(name), with_common(std::move(options)), std::move(positionals),
+  return {"param", std::move(name), with_common(options), std::move(positionals),
           [body](const ParsedArgs& args, std::ostream& out,
                  std::ostream& err) -> std::optional<std::string> {
             const std::string node_name = absolute(args.positionals.at("node_name"));

@@ -31,9 +31,11 @@ std::optional<std::string> topic_info(const ParsedArgs& args, std::ostream& out,
 }  // namespace
 
 std::vector<Verb> topic_verbs() {
-  auto options = DirectNode::options();
-  options.push_back({"--verbose", "-v", ""});
-  return {{"topic", "info", options, {"topic_name"}, topic_info}};
+  return {{"topic",
+           "info",
+           DirectNode::options({{"--verbose", "-v", ""}}),
+           {"topic_name"},
+           topic_info}};
 }
 
 }  // namespace ros2_lite
