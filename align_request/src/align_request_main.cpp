@@ -1,6 +1,7 @@
 // align_request: the supervisor's side of a docking, from the command line.
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -8,14 +9,20 @@
 #include <string>
 #include <vector>
 
+#include <geometry_msgs/msg/pose_stamped.hpp>
+#include <geometry_msgs/msg/twist.hpp>
 #include <nav_msgs/msg/odometry.hpp>
 #include <quorvane_protocol/msg/align.hpp>
 #include <rclcpp/rclcpp.hpp>
 
 #include "align_request/options.hpp"
+#include "align_request/retry_supervisor.hpp"
 
 namespace {
 
+using geometry_msgs::msg::PoseStamped;
+using geometry_msgs::msg::Twist;
+using nav_msgs::msg::Odometry;
 using quorvane_protocol::msg::Align;
 using Clock = std::chrono::steady_clock;
 
@@ -23,27 +30,84 @@ double seconds_since(Clock::time_point t) {
   return std::chrono::duration<double>(Clock::now() - t).count();
 }
 
+// Our own handlers: a signal must still let the back-off send its stop.
+volatile std::sig_atomic_t g_signalled = 0;
+
+extern "C" void on_signal(int) { g_signalled = 1; }
+
+bool running() { return rclcpp::ok() && !g_signalled; }
+
+// Sends what the supervisor decides on the topics and prints what it says.
+class TopicOutputs : public align_request::SupervisorOutputs {
+ public:
+  explicit TopicOutputs(rclcpp::Node& node)
+      : request_pub_(node.create_publisher<Align>("/align_request", rclcpp::QoS(10))),
+        cmd_pub_(node.create_publisher<Twist>("/cmd_vel", rclcpp::QoS(10))) {}
+
+  void request(int enable, int action, int success) override {
+    Align m;
+    m.enable = enable;
+    m.action = action;
+    m.success = success;
+    request_pub_->publish(m);
+  }
+  void velocity(double linear_x, double angular_z) override {
+    Twist m;
+    if (std::isfinite(linear_x) && std::isfinite(angular_z)) {
+      m.linear.x = linear_x;
+      m.angular.z = angular_z;
+    }
+    cmd_pub_->publish(m);
+  }
+  void line(const std::string& text) override {
+    std::printf("%s\n", text.c_str());
+    std::fflush(stdout);
+  }
+  size_t controllers() const { return request_pub_->get_subscription_count(); }
+
+ private:
+  rclcpp::Publisher<Align>::SharedPtr request_pub_;
+  rclcpp::Publisher<Twist>::SharedPtr cmd_pub_;
+};
+
 int run(const align_request::Options& options) {
   auto node = std::make_shared<rclcpp::Node>("align_request");
+  TopicOutputs outputs(*node);
+  align_request::RetrySupervisor supervisor(options, outputs);
   std::optional<Align> result;
   std::optional<double> distance;
   Clock::time_point distance_at;
-  auto request_pub = node->create_publisher<Align>("/align_request", rclcpp::QoS(10));
-  auto result_sub = node->create_subscription<Align>("/align_result", rclcpp::QoS(10),
-                                                     [&result](Align::SharedPtr m) {
-                                                       if (!result) {
-                                                         result = *m;
-                                                       }
-                                                     });
+  const auto start = Clock::now();
+  auto now = [start] { return seconds_since(start); };
+  auto result_sub =
+      node->create_subscription<Align>("/align_result", rclcpp::QoS(10), [&](Align::SharedPtr m) {
+        supervisor.result(now(), m->enable, m->action, m->success);
+        if (!result) {
+          result = *m;
+        }
+      });
+  auto pose_sub = node->create_subscription<PoseStamped>(
+      "/docking_pose", rclcpp::QoS(1), [&](PoseStamped::SharedPtr m) {
+        const auto& p = m->pose.position;
+        if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) {
+          supervisor.camera(now(), p.x, p.y, p.z);
+        }
+      });
+  auto odom_sub = node->create_subscription<Odometry>(
+      "/diff_bot/odom", rclcpp::QoS(1), [&](Odometry::SharedPtr m) {
+        const auto& p = m->pose.pose.position;
+        if (std::isfinite(p.x) && std::isfinite(p.y)) {
+          supervisor.odometry(p.x, p.y);
+        }
+      });
   // Published by docking_sim only; on a robot this stays silent.
-  auto truth_sub = node->create_subscription<nav_msgs::msg::Odometry>(
+  auto truth_sub = node->create_subscription<Odometry>(
       "/docking_sim/ground_truth", rclcpp::QoS(1),
-      [&distance, &distance_at](nav_msgs::msg::Odometry::SharedPtr m) {
+      [&distance, &distance_at](Odometry::SharedPtr m) {
         distance = std::hypot(m->pose.pose.position.x, m->pose.pose.position.y);
         distance_at = Clock::now();
       });
 
-  const auto start = Clock::now();
   const auto deadline = start + std::chrono::duration_cast<Clock::duration>(
                                     std::chrono::duration<double>(options.timeout));
   const bool dock = options.command == align_request::Command::kDock;
@@ -65,41 +129,50 @@ int run(const align_request::Options& options) {
 
   // Publish only once the controller's subscription has matched ours, and
   // its result publisher ours, so neither the request nor the answer is lost.
-  while (rclcpp::ok() && Clock::now() < deadline &&
-         (request_pub->get_subscription_count() == 0 || result_sub->get_publisher_count() == 0)) {
+  while (running() && Clock::now() < deadline &&
+         (outputs.controllers() == 0 || result_sub->get_publisher_count() == 0)) {
     rclcpp::spin_some(node);
     progress("waiting for align_controller");
     rate.sleep();
   }
-  if (!rclcpp::ok()) {
+  if (!running()) {
     std::printf("interrupted before the request was sent\n");
     return align_request::kExitNoResult;
   }
-  if (request_pub->get_subscription_count() == 0 || result_sub->get_publisher_count() == 0) {
+  if (outputs.controllers() == 0 || result_sub->get_publisher_count() == 0) {
     std::printf("no result: no align_controller answered on /align_request within %g s\n",
                 options.timeout);
     return align_request::kExitNoResult;
   }
 
-  Align request;
-  request.enable = 1;
-  request.action = dock ? 0 : 2;
-  request.success = 0;
-  request_pub->publish(request);
-  const auto sent = Clock::now();
-  std::printf("%s requested (1, %d, 0)\n", dock ? "docking" : "retry check", request.action);
-  std::fflush(stdout);
+  if (dock) {
+    supervisor.start(now());
+    while (!supervisor.finished()) {
+      if (!running()) {
+        supervisor.interrupt(now());
+        break;
+      }
+      rclcpp::spin_some(node);
+      supervisor.tick(now());
+      progress(supervisor.backing_off() ? "backing off" : "docking");
+      rate.sleep();
+    }
+    return supervisor.exit_status();
+  }
 
-  while (rclcpp::ok() && !result && Clock::now() < deadline) {
+  outputs.request(1, 2, 0);
+  const auto sent = Clock::now();
+  std::printf("retry check requested (1, 2, 0)\n");
+  std::fflush(stdout);
+  result.reset();
+  while (running() && !result && Clock::now() < deadline) {
     rclcpp::spin_some(node);
-    progress(dock ? "docking" : "retry check running");
+    progress("retry check running");
     rate.sleep();
   }
   if (!result) {
-    if (!rclcpp::ok()) {
+    if (!running()) {
       std::printf("interrupted: no result\n");
-    } else if (dock) {
-      std::printf("no result within %g s\n", options.timeout);
     } else {
       std::printf("no result within %g s: the retry check was not refused\n", options.timeout);
     }
@@ -125,7 +198,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   try {
-    rclcpp::init(argc, argv);
+    rclcpp::init(argc, argv, rclcpp::InitOptions(), rclcpp::SignalHandlerOptions::None);
+    std::signal(SIGINT, on_signal);
+    std::signal(SIGTERM, on_signal);
     const int status = run(options);
     rclcpp::shutdown();
     return status;

@@ -1,29 +1,54 @@
 #include "align_request/options.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <iterator>
+#include <utility>
 
 namespace align_request {
 
 const char* const kUsage =
-    "usage: align_request dock|retry [--timeout SECONDS] [--ros-args ...]\n"
-    "  dock    request a docking and wait for its result\n"
+    "usage: align_request dock|retry [--timeout SECONDS] [--attempts N]\n"
+    "                    [--staging-distance M] [--backoff-speed V] [--ros-args ...]\n"
+    "  dock    request a docking and wait for its result; after a failed attempt,\n"
+    "          back off to the staging distance and try again\n"
     "  retry   request a retry check; only a refusal is answered\n"
-    "  --timeout SECONDS  how long to wait for the result (default 90)\n"
-    "exit status: 0 docked, 1 failure reported, 2 no result, 64 bad usage or start-up failure\n";
+    "  --timeout SECONDS       how long to wait for each result (default 90)\n"
+    "  --attempts N            docking attempts at most (default 3; 1: no back-off)\n"
+    "  --staging-distance M    distance from the station where an attempt starts (default 1.5)\n"
+    "  --backoff-speed V       forward speed of the back-off in m/s (default 0.1, at most 0.2)\n"
+    "exit status: 0 docked, 1 failure reported (or retry refused), 2 no result,\n"
+    "64 bad usage or start-up failure\n";
 
 namespace {
 
-constexpr double kMaxTimeout = 1e6;  // keeps the deadline within the clock's range
+// A number within (low, high], or a whole number within [low, high].
+struct Bounds {
+  const char* name;
+  const char* what;
+  double low, high;
+  bool integer;
+  const char* unit;
+};
 
-std::optional<std::string> parse_timeout(const std::string& text, double& out) {
+constexpr Bounds kTimeout{"--timeout", "a positive number of seconds", 0, 1e6, false, "seconds"};
+constexpr Bounds kAttempts{"--attempts", "a whole number of attempts", 1, 100, true, "attempts"};
+constexpr Bounds kStaging{"--staging-distance", "a positive distance in metres", 0, 10, false, "m"};
+constexpr Bounds kBackoff{"--backoff-speed", "a positive speed in m/s", 0, 0.2, false, "m/s"};
+
+std::optional<std::string> parse_number(const Bounds& b, const std::string& text, double& out) {
   char* end = nullptr;
   const double v = std::strtod(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || !std::isfinite(v) || v <= 0.0) {
-    return "--timeout needs a positive number of seconds, got '" + text + "'";
+  const bool number = !text.empty() && *end == '\0' && std::isfinite(v);
+  if (number && v > b.high) {
+    char high[32];
+    std::snprintf(high, sizeof high, "%.10g", b.high);
+    return std::string(b.name) + " must be at most " + high + " " + b.unit + ", got '" + text + "'";
   }
-  if (v > kMaxTimeout) {
-    return "--timeout must be at most 1000000 seconds, got '" + text + "'";
+  if (!number || (b.integer ? v < b.low || v != std::floor(v) : v <= b.low)) {
+    return std::string(b.name) + " needs " + b.what + ", got '" + text + "'";
   }
   out = v;
   return std::nullopt;
@@ -33,8 +58,17 @@ std::optional<std::string> parse_timeout(const std::string& text, double& out) {
 
 std::optional<std::string> parse_options(const std::vector<std::string>& args, Options& out) {
   std::optional<Command> command;
+  double attempts = out.attempts;
+  const std::pair<const Bounds*, double*> numbers[] = {{&kTimeout, &out.timeout},
+                                                       {&kAttempts, &attempts},
+                                                       {&kStaging, &out.staging_distance},
+                                                       {&kBackoff, &out.backoff_speed}};
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
+    const auto option = std::find_if(std::begin(numbers), std::end(numbers), [&a](const auto& n) {
+      const std::string name = n.first->name;
+      return a == name || a.rfind(name + "=", 0) == 0;
+    });
     if (a == "--ros-args") {
       while (i + 1 < args.size() && args[i + 1] != "--") {
         ++i;
@@ -42,15 +76,13 @@ std::optional<std::string> parse_options(const std::vector<std::string>& args, O
       ++i;  // the closing "--", if any
     } else if (a == "-h" || a == "--help") {
       out.help = true;
-    } else if (a == "--timeout") {
-      if (i + 1 == args.size()) {
-        return std::string("--timeout needs a value");
+    } else if (option != std::end(numbers)) {
+      const std::string name = option->first->name;
+      if (a == name && i + 1 == args.size()) {
+        return name + " needs a value";
       }
-      if (auto err = parse_timeout(args[++i], out.timeout)) {
-        return err;
-      }
-    } else if (a.rfind("--timeout=", 0) == 0) {
-      if (auto err = parse_timeout(a.substr(10), out.timeout)) {
+      const std::string value = a == name ? args[++i] : a.substr(name.size() + 1);
+      if (auto err = parse_number(*option->first, value, *option->second)) {
         return err;
       }
     } else if (a == "dock" || a == "retry") {
@@ -66,6 +98,7 @@ std::optional<std::string> parse_options(const std::vector<std::string>& args, O
     return std::string("a command is needed: dock or retry");
   }
   out.command = command.value_or(Command::kDock);
+  out.attempts = static_cast<int>(attempts);
   return std::nullopt;
 }
 

@@ -24,6 +24,32 @@ TEST(ParseOptions, CommandsAndTimeout) {
   EXPECT_TRUE(o.help);
 }
 
+TEST(ParseOptions, RetryOptions) {
+  Options o;
+  ASSERT_FALSE(parse({"dock"}, o));
+  EXPECT_EQ(o.attempts, 3);
+  EXPECT_DOUBLE_EQ(o.staging_distance, 1.5);
+  EXPECT_DOUBLE_EQ(o.backoff_speed, 0.1);
+  ASSERT_FALSE(
+      parse({"dock", "--attempts", "1", "--staging-distance=2", "--backoff-speed", "0.2"}, o));
+  EXPECT_EQ(o.attempts, 1);
+  EXPECT_DOUBLE_EQ(o.staging_distance, 2.0);
+  EXPECT_DOUBLE_EQ(o.backoff_speed, 0.2);
+  EXPECT_EQ(*parse({"dock", "--backoff-speed", "0.25"}, o),
+            "--backoff-speed must be at most 0.2 m/s, got '0.25'");
+  EXPECT_EQ(*parse({"dock", "--attempts", "101"}, o),
+            "--attempts must be at most 100 attempts, got '101'");
+  for (const std::string bad : {"0", "1.5", "-2", "nan", ""}) {
+    EXPECT_EQ(*parse({"dock", "--attempts", bad}, o),
+              "--attempts needs a whole number of attempts, got '" + bad + "'");
+  }
+  for (const std::string bad : {"0", "-1", "inf", "fast"}) {
+    EXPECT_EQ(*parse({"dock", "--backoff-speed", bad}, o),
+              "--backoff-speed needs a positive speed in m/s, got '" + bad + "'");
+  }
+  EXPECT_EQ(*parse({"dock", "--staging-distance"}, o), "--staging-distance needs a value");
+}
+
 TEST(ParseOptions, RosArgumentsAreLeftToRclcpp) {
   Options o;
   ASSERT_FALSE(parse({"dock", "--ros-args", "-r", "__ns:=/robot1", "--", "--timeout", "3"}, o));

@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
-# One benchmark docking: run_case.sh INSTALL OUT INDEX X Y HEADING LATENCY
-# Prints one result line: index x y heading latency status failure time final_x final_y final_heading
+# One benchmark docking, up to three attempts:
+#   run_case.sh INSTALL OUT INDEX X Y HEADING LATENCY DELAY
+# Prints one result line: index x y heading latency delay status failure time
+# attempts first_end final_x final_y final_heading
 set -uo pipefail
-install=$1 out=$2 i=$3 x=$4 y=$5 h=$6 lat=$7
+install=$1 out=$2 i=$3 x=$4 y=$5 h=$6 lat=$7 delay=$8
 root=$(cd "$(dirname "$0")/../.." && pwd)
 dir="$out/run_$i"
-ROS_DOMAIN_ID=$((150 + i % 50)) DOCK_QUIET=1 DOCK_TIMEOUT=100 \
-  timeout -s INT 180 "$root/docking_demo/closed_loop/run_docking.sh" "$install" "$dir" \
-  -p "start_x:=$x" -p "start_y:=$y" -p "start_heading:=$h" -p "perception_latency:=$lat" \
-  -p "seed:=$((i + 1))" >/dev/null 2>"$dir.err"
-# A missing figure shows as "-", so every line keeps its 11 fields.
+ROS_DOMAIN_ID=$((150 + i % 50)) DOCK_QUIET=1 DOCK_TIMEOUT=100 DOCK_ATTEMPTS=3 \
+  DOCK_NODE_DELAY=$delay timeout -s INT 400 "$root/docking_demo/closed_loop/run_docking.sh" \
+  "$install" "$dir" -p "start_x:=$x" -p "start_y:=$y" -p "start_heading:=$h" \
+  -p "perception_latency:=$lat" -p "seed:=$((i + 1))" >/dev/null 2>"$dir.err"
+# A missing figure shows as "-", so every line keeps its 14 fields.
 val() {
   local v
   v=$(sed -n "s/^$1=//p" "$dir/summary.txt" 2>/dev/null)
+  v=${v%% *}
   echo "${v:--}"
 }
-echo "$i $x $y $h $lat $(val status) $(val failure) $(val time_to_dock) $(val final_x)" \
-  "$(val final_y) $(val final_heading)"
+echo "$i $x $y $h $lat $delay $(val status) $(val failure) $(val time_to_dock) $(val attempts)" \
+  "$(val attempt_1_end) $(val final_x) $(val final_y) $(val final_heading)"

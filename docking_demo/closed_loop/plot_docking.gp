@@ -29,14 +29,19 @@ set style line 4 lc rgb "#9467bd" lw 2
 set style line 5 lc rgb "#d62728" lw 2
 set style line 6 lc rgb "#2ca02c" lw 3
 set style line 7 lc rgb "#17becf" lw 3
-array name[7] = ["before the request", "step 1: turn to the target point", "step 2: reverse to the axis", \
-                 "step 3: turn to the station", "step 4: pose alignment", "docked: stop and wait", "final push"]
+set style line 8 lc rgb "#000000" lw 2 dt 2
+array name[8] = ["before the request", "step 1: turn to the target point", "step 2: reverse to the axis", \
+                 "step 3: turn to the station", "step 4: pose alignment", "docked: stop and wait", "final push", \
+                 "back-off to the staging distance after a failed attempt"]
 # Steps that change on the spot share a point: odd phases labelled above, even ones below,
-# the start to the left.
-path_plot = "plot for [k=0:6] csv using 2:(column(9) == k ? column(3) : NaN) every ::1 with lines ls (k + 1) title name[k + 1], \
+# the start to the left. Each attempt after the first is labelled where it starts, each
+# failed one where it ended, to its right.
+path_plot = "plot for [k=0:7] csv using 2:(column(9) == k ? column(3) : NaN) every ::1 with lines ls (k + 1) title name[k + 1], \
      csv using 2:3:(arrow * cos(column(4))):(arrow * sin(column(4))) every 200::1 with vectors head size arrow / 4,20 lc rgb '#555555' notitle, \
      events using 2:3 with points pt 6 ps 1.8 lw 2 lc rgb 'black' title 'step changes, end', \
-     events using 2:(int(column(4)) % 2 ? column(3) : NaN):5 with labels offset 0,1.3 font 'Sans,9' notitle, \
+     events using 2:(column(4) == 7 ? column(3) : NaN) with points pt 2 ps 2.5 lw 3 lc rgb '#d62728' title 'an attempt ended undocked', \
+     events using 2:(int(column(4)) % 2 && column(4) != 7 ? column(3) : NaN):5 with labels offset 0,1.3 font 'Sans,9' notitle, \
+     events using 2:(column(4) == 7 ? column(3) : NaN):5 with labels left offset 1,-1.3 font 'Sans,9' tc rgb '#d62728' notitle, \
      events using 2:(int(column(4)) % 2 || column(4) == 0 ? NaN : column(3)):5 with labels offset 0,-1.3 font 'Sans,9' notitle, \
      events using 2:(column(4) == 0 ? column(3) : NaN):5 with labels right offset -1.5,0 font 'Sans,9' notitle"
 arrow = 0.08

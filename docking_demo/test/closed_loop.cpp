@@ -11,19 +11,26 @@
 using namespace std::chrono_literals;
 using test_support::ChildProcess;
 
-Row last_row(const std::string& csv) {
+std::vector<Row> read_rows(const std::string& csv) {
   std::ifstream in(csv);
-  std::string line, last;
+  std::string line;
+  std::getline(in, line);  // the header
+  std::vector<Row> rows;
   while (std::getline(in, line)) {
-    last = line;
+    Row r;
+    char c = 0;
+    std::istringstream s(line);
+    if (s >> r.t >> c >> r.x >> c >> r.y >> c >> r.heading >> c >> r.cmd_v >> c >> r.cmd_w >> c >>
+        r.v >> c >> r.w >> c >> r.step) {
+      rows.push_back(r);
+    }
   }
-  Row r;
-  double t = 0;
-  char c = 0;
-  std::istringstream s(last);
-  s >> t >> c >> r.x >> c >> r.y >> c >> r.heading >> c >> r.cmd_v >> c >> r.cmd_w >> c >> r.v >>
-      c >> r.w;
-  return r;
+  return rows;
+}
+
+Row last_row(const std::string& csv) {
+  const auto rows = read_rows(csv);
+  return rows.empty() ? Row{} : rows.back();
 }
 
 void ClosedLoop::start(int domain, std::vector<std::string> sim_params) {
@@ -45,12 +52,13 @@ void ClosedLoop::start_sim(const std::vector<std::string>& sim_params) {
   ASSERT_TRUE(sim_->wait_for_line_containing("docking_sim: robot at", 10s)) << sim_->stderr_text();
 }
 
-int ClosedLoop::request(std::string& output, const std::string& command,
-                        const std::string& timeout) {
+int ClosedLoop::request(std::string& output, const std::string& command, const std::string& timeout,
+                        const std::vector<std::string>& args) {
   std::vector<std::string> argv{ALIGN_REQUEST, command, "--timeout", timeout};
+  argv.insert(argv.end(), args.begin(), args.end());
   for (auto& arg : enclave_args("align_request")) argv.push_back(arg);
   ChildProcess request(argv, env());
-  const auto status = request.wait_exit(170s);
+  const auto status = request.wait_exit(400s);
   output = request.stdout_text();
   return status.value_or(-1);
 }
@@ -87,6 +95,15 @@ std::optional<size_t> ClosedLoop::controller_line(const std::string& text, size_
     if (lines[i].find(text) != std::string::npos) return i;
   }
   return std::nullopt;
+}
+
+bool ClosedLoop::comes_to_rest(std::chrono::milliseconds timeout) const {
+  return test_support::wait_until(
+      [this] {
+        const Row r = last_row(csv_);
+        return r.cmd_v == 0.0 && r.cmd_w == 0.0 && r.v == 0.0 && r.w == 0.0;
+      },
+      timeout);
 }
 
 Row ClosedLoop::stop_sim() {

@@ -13,7 +13,8 @@
 
 // One row of docking_sim's trajectory.
 struct Row {
-  double x = 0, y = 0, heading = 0, cmd_v = 0, cmd_w = 0, v = 0, w = 0;
+  double t = 0, x = 0, y = 0, heading = 0, cmd_v = 0, cmd_w = 0, v = 0, w = 0;
+  int step = 0;  // the controller's step; 7: an attempt ended undocked
 };
 
 // docking_sim's camera without noise or dropouts. Its latency stays: with none, the
@@ -21,7 +22,8 @@ struct Row {
 const std::vector<std::string> kNoiselessCamera = {"noise_xy:=0.0", "noise_theta:=0.0",
                                                    "dropout:=0.0"};
 
-// The last row of the trajectory file csv.
+// The rows of the trajectory file csv, and its last one.
+std::vector<Row> read_rows(const std::string& csv);
 Row last_row(const std::string& csv);
 
 // docking_sim, the real align_controller and align_request, each a separate
@@ -32,9 +34,9 @@ class ClosedLoop : public ::testing::Test {
   void start(int domain, std::vector<std::string> sim_params);
   // A fresh simulator: the robot back at its start pose.
   void start_sim(const std::vector<std::string>& sim_params);
-  // Runs align_request to its end.
+  // Runs align_request to its end, with its own arguments after the timeout.
   int request(std::string& output, const std::string& command = "dock",
-              const std::string& timeout = "150");
+              const std::string& timeout = "150", const std::vector<std::string>& args = {});
 
   // Whether the controller docks depends on perception latency and noise and on
   // the machine's load (the docking benchmark measures it): a failed run is
@@ -48,6 +50,9 @@ class ClosedLoop : public ::testing::Test {
   bool controller_logged(const std::string& text) const;
   // Index of the first controller line at or after from that contains text.
   std::optional<size_t> controller_line(const std::string& text, size_t from = 0) const;
+
+  // Whether the simulator's trajectory shows a zero command and the wheels at rest within timeout.
+  bool comes_to_rest(std::chrono::milliseconds timeout) const;
 
   // Ends the simulator, which then has written its whole trajectory.
   Row stop_sim();

@@ -40,7 +40,8 @@ TEST_F(ClosedLoop, AbsurdPosesInTheApproachLeaveTheControllerSound) {
   start(137, ideal_camera);
   // Publishes the bursts and records every command on the wire.
   DockingPeer faulty(137);
-  ChildProcess first({ALIGN_REQUEST, "dock", "--timeout", "150"}, dds_env(domain_));
+  ChildProcess first({ALIGN_REQUEST, "dock", "--attempts", "1", "--timeout", "150"},
+                     dds_env(domain_));
   std::optional<size_t> step4;
   ASSERT_TRUE(
       faulty.spin_until([&] { return (step4 = controller_line("step 4 ***")).has_value(); }, 60s))
@@ -68,7 +69,8 @@ TEST_F(ClosedLoop, AbsurdPosesInTheApproachLeaveTheControllerSound) {
   stop_sim();
   start_sim(ideal_camera);
   size_t at = controller_->stdout_lines().size();
-  ChildProcess second({ALIGN_REQUEST, "dock", "--timeout", "150"}, dds_env(domain_));
+  ChildProcess second({ALIGN_REQUEST, "dock", "--attempts", "1", "--timeout", "150"},
+                      dds_env(domain_));
   for (const char* step : {"step 1 ***", "step 2 ***", "step 3 ***", "step 4 ***"}) {
     std::optional<size_t> found;
     ASSERT_TRUE(
@@ -112,12 +114,7 @@ TEST_F(ClosedLoop, StationOutOfViewTimesOutAndStopsTheRobot) {
   EXPECT_TRUE(controller_logged("docking timeout ...time_speed: 271"))
       << controller_->stdout_text();
   // The simulator's trajectory shows the last command and the wheels at rest.
-  EXPECT_TRUE(test_support::wait_until(
-      [this] {
-        const Row r = last_row(csv_);
-        return r.cmd_v == 0.0 && r.cmd_w == 0.0 && r.v == 0.0 && r.w == 0.0;
-      },
-      5s));
+  EXPECT_TRUE(comes_to_rest(5s));
   stop_sim();
 }
 

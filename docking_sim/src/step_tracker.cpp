@@ -9,6 +9,12 @@ int phase_from_log_line(const std::string& line, int current) {
   if (line.find("Publish the Rush cmd") != std::string::npos) {
     return 6;
   }
+  for (const char* end :
+       {"] docking failed ***", "] docking timeout ...", "] retry failed error code"}) {
+    if (line.find(end) != std::string::npos) {
+      return 7;
+    }
+  }
   const auto at = line.find("] step ");
   if (at == std::string::npos || line.find(" ***********", at) == std::string::npos) {
     return current;

@@ -22,6 +22,13 @@ TEST(PhaseFromLogLine, StepsAndFinish) {
   EXPECT_EQ(phase_from_log_line("", 2), 2);
 }
 
+TEST(PhaseFromLogLine, AttemptsEndingWithoutDocking) {
+  EXPECT_EQ(phase_from_log_line(" 80 [WARN] docking failed ***********", 4), 7);
+  EXPECT_EQ(phase_from_log_line("301 [INFO] docking timeout ...time_speed: 271", 2), 7);
+  EXPECT_EQ(phase_from_log_line("  9 [ERROR] retry failed error code is 101100013", 0), 7);
+  EXPECT_EQ(phase_from_log_line("310 [INFO] step 1 ***********", 7), 1);
+}
+
 TEST(StepTracker, FollowsAGrowingFileAcrossPartialLines) {
   const std::string path =
       ::testing::TempDir() + "step_tracker_" + std::to_string(::getpid()) + ".log";

@@ -10,7 +10,11 @@ enum class Command { kDock, kRetry };
 
 struct Options {
   Command command = Command::kDock;
-  double timeout = 90.0;  // s; a docking may use 45 s of active cycles plus its pauses
+  // s for each result; a docking may use 45 s of active cycles plus its pauses
+  double timeout = 90.0;
+  int attempts = 3;
+  double staging_distance = 1.5;  // m from the station where a new attempt starts
+  double backoff_speed = 0.1;     // m/s, forward: away from the station
   bool help = false;
 };
 
