@@ -117,7 +117,7 @@ void RetrySupervisor::tick(double now) {
   // The check is asked only while the robot moves: a perfect camera on a robot
   // at rest repeats its pose, which the node rightly calls frozen.
   if (check_ == Check::kNotAsked &&
-      (travelled() >= kMoving || distance - *distance_start_ >= kMoving)) {
+      (travelled() >= kMoving || distance - distance_start_ >= kMoving)) {
     out_.request(1, 2, 0);
     out_.line("retry check requested (1, 2, 0) while backing off");
     check_ = Check::kStanding;
@@ -142,16 +142,14 @@ void RetrySupervisor::tick(double now) {
 }
 
 void RetrySupervisor::interrupt(double now) {
-  const int n = static_cast<int>(attempts_.size());
-  const std::string how =
-      text("interrupted at attempt %d of %d, %.1f s", n + (phase_ == Phase::kAttempt ? 1 : 0),
-           options_.attempts, now - first_request_at_);
   if (phase_ == Phase::kBackoff) {
     stop_backoff(now, "interrupted while backing off: robot stopped", "interrupted", kExitNoResult);
   } else if (phase_ != Phase::kFinished) {
     // The node's attempt keeps the robot: nothing goes on /cmd_vel.
     out_.line("interrupted: no result");
-    finish(kExitNoResult, how);
+    finish(kExitNoResult,
+           text("interrupted at attempt %d of %d, %.1f s", static_cast<int>(attempts_.size()) + 1,
+                options_.attempts, now - first_request_at_));
   }
 }
 
@@ -187,7 +185,7 @@ void RetrySupervisor::begin_backoff(double now) {
                  options_.staging_distance, options_.backoff_speed));
   phase_ = Phase::kBackoff;
   backoff_at_ = now;
-  distance_start_ = distance;
+  distance_start_ = *distance;
   odom_start_ = have_odometry_ ? std::optional(std::make_pair(odom_x_, odom_y_)) : std::nullopt;
   check_ = Check::kNotAsked;
   out_.velocity(options_.backoff_speed, turn_rate());
@@ -229,16 +227,17 @@ std::optional<Standing> RetrySupervisor::standing(double now) const {
   if (!distance) {
     return std::nullopt;
   }
-  // The robot's offset from the axis: y of the inverse of the station's pose.
-  const double lateral = std::sin(cam_theta_) * cam_x_ - std::cos(cam_theta_) * cam_y_;
-  return Standing{*distance, std::abs(lateral)};
+  return Standing{*distance, std::abs(off_axis())};
+}
+
+double RetrySupervisor::off_axis() const {
+  // y of the robot in the station's frame: the inverse of the station's pose.
+  return std::sin(cam_theta_) * cam_x_ - std::cos(cam_theta_) * cam_y_;
 }
 
 double RetrySupervisor::turn_rate() const {
-  // The robot in the station's frame: off the axis by y, heading -theta (0: facing away).
-  const double y = std::sin(cam_theta_) * cam_x_ - std::cos(cam_theta_) * cam_y_;
-  const double heading = -cam_theta_;
-  const double w = -kHeadingGain * (heading + std::atan(kAxisGain * y));
+  // The robot's heading in the station's frame is -theta; 0 faces away from it.
+  const double w = -kHeadingGain * (-cam_theta_ + std::atan(kAxisGain * off_axis()));
   return std::clamp(w, -kMaxTurnRate, kMaxTurnRate);
 }
 

@@ -4,7 +4,7 @@
 # random delays of the controller's start, uniform over the 0.5 s in which its
 # 6 Hz loop and the 10 Hz camera come back into phase; a few runs at a time on
 # their own ROS_DOMAIN_IDs (150-199).
-#   run_bench.sh INSTALL_DIR [OUT_DIR]      BENCH_JOBS (default 4) runs in parallel
+#   run_bench.sh INSTALL_DIR [OUT_DIR]      BENCH_JOBS (default 6) runs in parallel
 # BENCH_POSES ("x,y,heading ..."; default a grid of 16) and BENCH_LATENCIES
 # (default "0.05 0.3") choose other cases, e.g. the demo's start pose alone:
 #   BENCH_POSES=1.8,0.3,0.15 BENCH_LATENCIES=0.05 BENCH_PHASES=20 run_bench.sh install
@@ -13,7 +13,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 install=$(cd "${1:-$root/install}" && pwd)
 out=${2:-$root/out/bench_docking}
-jobs=${BENCH_JOBS:-4}
+jobs=${BENCH_JOBS:-6}
 phases=${BENCH_PHASES:-2}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)

@@ -83,6 +83,7 @@ class RetrySupervisor {
   void stop_backoff(double now, const std::string& why, const char* how, int status = kExitFailed);
   void finish(int status, const std::string& how);
   std::optional<Standing> standing(double now) const;
+  double off_axis() const;  // m, signed
   double turn_rate() const;
   std::optional<double> camera_distance(double now) const;
   double travelled() const;
@@ -107,7 +108,7 @@ class RetrySupervisor {
   double backoff_at_ = 0.0;
   double backoff_limit_ = 0.0;  // s
   std::optional<std::pair<double, double>> odom_start_;
-  std::optional<double> distance_start_;
+  double distance_start_ = 0.0;
   double next_command_at_ = 0.0;
   Check check_ = Check::kNotAsked;
   double check_at_ = 0.0;
