@@ -194,7 +194,9 @@ TEST_F(Keystore, ConfigPolicyGrantsEachProgramExactlyWhatItUses) {
       {"docking_sim",
        {"rt/diff_bot/odom", "rt/docking_pose", "rt/docking_sim/ground_truth"},
        {"rt/cmd_vel"}},
-      {"align_request", {"rt/align_request"}, {"rt/align_result", "rt/docking_sim/ground_truth"}}};
+      {"align_request",
+       {"rt/align_request", "rt/cmd_vel"},
+       {"rt/align_result", "rt/diff_bot/odom", "rt/docking_pose", "rt/docking_sim/ground_truth"}}};
   for (const auto& [program, publish, subscribe] : expected) {
     ASSERT_EQ(security({"create_enclave", root_.string(), "/" + program}).status, 0);
     const Outcome made =
