@@ -25,13 +25,13 @@ case $scenario in
   secure) ROS_DOMAIN_ID=176 ;;
   *) echo "unknown scenario '$scenario'" >&2; exit 2 ;;
 esac
-# The controller docks in about three runs of four, on a loaded machine in one
-# of two: a run that did not dock is run again afresh, at most this often.
-# Through a lossy link every run counts: the figure is how many of them dock.
+# One attempt of the controller docks in about three runs of four (on a loaded
+# machine in one of two): the supervisor makes up to three, backing off between
+# them. Through the lossy links two runs each, for the figure.
+ATTEMPTS=3
 case $scenario in
-  loss*) MAX_RUNS=4 ;;
-  partition_base) MAX_RUNS=3 ;;
-  *) MAX_RUNS=5 ;;
+  loss*) RUNS=2 ;;
+  *) RUNS=1 ;;
 esac
 
 say() { echo "$scenario: $*"; }
@@ -139,8 +139,8 @@ run_once() {
     fi
   fi
   # shellcheck disable=SC2046
-  start station "$request_log" "$(program align_request)" dock --timeout 150 \
-    --ros-args $(enclave align_request)
+  start station "$request_log" "$(program align_request)" dock --attempts "$ATTEMPTS" \
+    --timeout 90 --ros-args $(enclave align_request)
   local request_pid=${pids[-1]}
   local t0=$EPOCHREALTIME
   # shellcheck disable=SC2046
@@ -170,7 +170,7 @@ run_once() {
     partition_station) cut_off station robot 'docking finish!' 1.5 ;;
   esac
 
-  local deadline=$((SECONDS + 160))
+  local deadline=$((SECONDS + 90 * ATTEMPTS + 120))
   while kill -0 "$request_pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.2; done
   kill -TERM "$request_pid" 2>/dev/null || true
   local status=0
@@ -187,6 +187,8 @@ run_once() {
 
   [ -s "$csv" ] || { fail "docking_sim wrote no trajectory"; return; }
   local result truth docked_truth final_bounds
+  head -n -1 "$request_log" | grep -E '^[0-9.]* (docking|docked|retry|attempt|back)' |
+    cut -d' ' -f2- | sed "s/^/$scenario:   supervisor: /"
   result=$(tail -n 1 "$request_log" | cut -d' ' -f2-)
   truth=$(awk -F, -f "$here/truth.awk" "$csv")
   read -r docked_truth final_bounds _ <<<"$truth"
@@ -211,13 +213,22 @@ run_once() {
     sent=$(tally_count "$sent_log")
     delivered=$(tally_count "$delivered_log")
     taken=$(tail -n 1 "$csv" | cut -d, -f10)
-    # Commands the node logged before the base's host had discovered its writer.
-    early=$(awk -v until="$(stamp_of "$delivered_log" 'publisher matched')" \
+    # The node's commands before the first one reached the base's host: those
+    # may precede that host's discovery of the node, and volatile, never arrive.
+    early=$(awk -v until="$(stamp_of "$delivered_log" 'first command')" \
       '$1 < until && /adjust doing|output, dxdydr|Publish the (zero|Rush) cmd/ { n++ }
        END { print n + 0 }' "$node_log")
-    say "  /cmd_vel: $sent commands sent, $early of them before the base's host had discovered the node, $delivered delivered there, $taken taken by docking_sim (depth 10)"
+    # The simulator's clock starts at its first line; discovery of the node may lag.
+    local lag
+    lag=$(awk -F, -v start="$(stamp_of "$dir/docking_sim.log" 'robot at')" \
+      -v first="$(stamp_of "$node_log" 'adjust doing')" \
+      'NR > 1 && $10 > 0 { printf "%.1f", start + $1 - first; exit }' "$csv")
+    say "  docking_sim took its first command ${lag:-?} s after the node sent its first"
+    say "  /cmd_vel (the node's and the supervisor's back-off): $sent seen beside the node, $early of them before the first reached the base's host, $delivered seen there, $taken taken by docking_sim (depth 10)"
     case $scenario in
-      plain | loss*) expect "commands lost on the way" [ "$((sent - early))" = "$delivered" ] ;;
+      plain | loss*)
+        expect "commands lost on the way" \
+          test "$delivered" -le "$sent" -a "$delivered" -ge "$((sent - early))" ;;
     esac
   fi
 
@@ -246,16 +257,15 @@ run_once() {
 }
 
 runs=0 dockings=0
-for run in $(seq "$MAX_RUNS"); do
+for run in $(seq "$RUNS"); do
   runs=$run
   say "run $run"
   docked=0
   run_once "$run"
   dockings=$((dockings + docked))
   [ "$failed" -eq 0 ] || break
-  case $scenario in loss*) ;; *) [ "$docked" -eq 0 ] || break ;; esac
 done
-say "docked in $dockings of $runs runs"
+say "docked in $dockings of $runs runs (at most $ATTEMPTS attempts each)"
 case $scenario in
   plain | secure | partition_station) [ "$dockings" -gt 0 ] || fail "no run docked" ;;
   loss*)

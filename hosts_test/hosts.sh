@@ -39,6 +39,7 @@ hosts_missing() {
 
 hosts_up() {
   local sw h
+  hosts_down  # what a killed run of the same set left behind
   sw=$(ns switch)
   ip netns add "$sw"
   ip -n "$sw" link add br0 type bridge

@@ -1,6 +1,7 @@
 # From docking_sim's trajectory (time,x,y,heading,cmd_v,cmd_w,v,w,step,cmds):
-# the longest silence of /cmd_vel, and how soon after the last command before it
-# the base had the robot at rest. Bound: the watchdog's 0.5 s, the command
+# the longest silence of /cmd_vel after a command that moved the robot (the
+# controller's own pauses follow zero commands), and how soon after that
+# command the base had the robot at rest. Bound: the watchdog's 0.5 s, the command
 # latency (0.02 s), braking at the acceleration limits (0.5 m/s², 2 rad/s²) and
 # one camera period of slack.
 function abs(a) { return a < 0 ? -a : a }
@@ -9,7 +10,8 @@ NR > 1 { n++; T[n] = $1; CV[n] = $5; CW[n] = $6; V[n] = $7; W[n] = $8; C[n] = $1
 END {
   for (i = 2; i <= n; i++) {
     if (C[i] == C[i - 1]) continue
-    if (last && T[i] - T[last] > gap) { gap = T[i] - T[last]; from = last; to = i }
+    moving = CV[last] != 0 || CW[last] != 0
+    if (last && moving && T[i] - T[last] > gap) { gap = T[i] - T[last]; from = last; to = i }
     last = i
   }
   if (gap < 2.5) { printf "no silence of /cmd_vel longer than %.2f s\n", gap; exit }
