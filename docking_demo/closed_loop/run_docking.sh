@@ -35,20 +35,8 @@ rm -f "$out"/{docking_sim.log,align_controller.log,align_request.log,trajectory.
 : >"$out/align_controller.log"
 
 pids=()
-stop_all() {
-  local pid
-  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-  for _ in $(seq 50); do
-    local alive=0
-    for pid in "${pids[@]}"; do kill -0 "$pid" 2>/dev/null && alive=1; done
-    [ "$alive" -eq 0 ] && break
-    sleep 0.1
-  done
-  for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  pids=()
-}
-trap stop_all EXIT
+. "$here/stop_programs.sh"
+trap stop_programs EXIT
 trap 'exit 130' INT TERM
 
 "$(program docking_sim)" --ros-args "${sim_enclave[@]}" \
@@ -72,7 +60,7 @@ set +e
 status=${PIPESTATUS[0]}
 set -e
 sleep 1  # a little of the trajectory at rest after the result
-stop_all
+stop_programs
 
 # How each attempt ended, in order: the controller's end lines, the supervisor's durations.
 ends=$(grep -o -E 'docking finish!|docking failed \*|docking timeout' "$out/align_controller.log" |

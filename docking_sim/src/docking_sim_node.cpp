@@ -85,7 +85,7 @@ class DockingSimNode : public rclcpp::Node {
       if (!csv_) {
         throw std::runtime_error("cannot write trajectory_csv '" + csv + "'");
       }
-      csv_ << "time,x,y,heading,cmd_v,cmd_w,v,w,step\n";
+      csv_ << "time,x,y,heading,cmd_v,cmd_w,v,w,step,cmds\n";
     }
     if (!log.empty()) {
       steps_.emplace(log);
@@ -178,8 +178,8 @@ class DockingSimNode : public rclcpp::Node {
     const auto& c = sim_->last_command();
     const auto& v = sim_->velocity();
     char row[256];
-    std::snprintf(row, sizeof row, "%.3f,%.5f,%.5f,%.5f,%.4f,%.4f,%.4f,%.4f,%d\n", sim_->time(),
-                  p.x, p.y, p.heading, c.v, c.w, v.v, v.w, step);
+    std::snprintf(row, sizeof row, "%.3f,%.5f,%.5f,%.5f,%.4f,%.4f,%.4f,%.4f,%d,%ld\n", sim_->time(),
+                  p.x, p.y, p.heading, c.v, c.w, v.v, v.w, step, sim_->commands());
     csv_ << row;
   }
 

@@ -11,6 +11,7 @@ Simulator::Simulator(const SimConfig& config)
 
 void Simulator::command(const Velocity& cmd) {
   last_command_ = cmd;
+  ++commands_received_;
   commands_.push(time_, cmd);
 }
 

@@ -30,6 +30,7 @@ TEST(SimulatorBase, CommandLatencyDelaysMotion) {
   run(sim, 4);
   EXPECT_DOUBLE_EQ(sim.truth().x, 1.5);
   EXPECT_DOUBLE_EQ(sim.last_command().v, -0.1);
+  EXPECT_EQ(sim.commands(), 1);
   run(sim, 4);
   EXPECT_NEAR(sim.truth().x, 1.5 - 0.1 * 4 * kDt, 1e-12);
 }
@@ -56,6 +57,11 @@ TEST(SimulatorBase, WatchdogStopsASilentController) {
   // Steps at t = 0 .. 0.25 turn; the base stops once the command is older.
   EXPECT_NEAR(sim.truth().heading, 17 * kDt * 0.2, 1e-12);
   EXPECT_DOUBLE_EQ(sim.velocity().w, 0.0);
+  // The count of received commands tells the silence from a zero command.
+  EXPECT_EQ(sim.commands(), 1);
+  sim.command({0.0, 0.0});
+  sim.command({0.0, 0.0});
+  EXPECT_EQ(sim.commands(), 3);
 
   Simulator no_watchdog(ideal());
   no_watchdog.command({0.0, 0.2});

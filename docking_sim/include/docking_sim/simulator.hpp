@@ -49,6 +49,8 @@ class Simulator {
   const Velocity& velocity() const { return velocity_; }
   const Velocity& odometry_velocity() const { return odom_velocity_; }
   const Velocity& last_command() const { return last_command_; }
+  // Commands received so far: gaps in their arrival show in the trajectory.
+  long commands() const { return commands_received_; }
 
  private:
   std::optional<StationPose> detect();
@@ -60,6 +62,7 @@ class Simulator {
   Velocity velocity_;
   Velocity odom_velocity_;
   Velocity last_command_;
+  long commands_received_ = 0;
   Velocity target_;
   double target_since_ = 0.0;
   LatencyQueue<Velocity> commands_;
