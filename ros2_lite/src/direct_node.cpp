@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <stdexcept>
 #include <string>
 
 #include "rclcpp/utilities.hpp"
@@ -13,28 +14,33 @@ namespace {
 
 constexpr double kDefaultSpinTime = 0.5;  // seconds, as ros2cli
 
+// Parsing took it as Python's float() does; ros2cli would fail on a negative
+// period or wait for ever on an infinite one.
 double spin_time(const ParsedArgs& args) {
   const auto given = args.values.find("--spin-time");
   if (given == args.values.end()) {
     return kDefaultSpinTime;
   }
-  size_t used = 0;
-  double seconds = -1.0;
-  try {
-    seconds = std::stod(given->second, &used);
-  } catch (const std::exception&) {
-  }
-  if (used != given->second.size() || !std::isfinite(seconds) || seconds < 0) {
-    throw UsageError("argument --spin-time: invalid float value: '" + given->second + "'");
+  const double seconds = python_float_value(given->second).value_or(-1.0);
+  if (!std::isfinite(seconds) || seconds < 0) {
+    throw std::runtime_error("--spin-time must be a finite number of seconds, not negative: '" +
+                             given->second + "'");
   }
   return seconds;
 }
 
 }  // namespace
 
-std::vector<Option> DirectNode::options(const std::vector<Option>& own) {
-  std::vector<Option> options{
-      {"--spin-time", "", "SPIN_TIME"}, {"--use-sim-time", "-s", ""}, {"--no-daemon", "", ""}};
+std::vector<Argument> DirectNode::options(const std::vector<Argument>& own) {
+  std::vector<Argument> options{
+      {{"--spin-time"},
+       "",
+       Nargs::kOne,
+       "Spin time in seconds to wait for discovery (only applies when not using an already "
+       "running daemon)",
+       true},
+      {{"-s", "--use-sim-time"}, "", Nargs::kZero, "Enable ROS simulation time"},
+      {{"--no-daemon"}, "", Nargs::kZero, "Do not spawn nor use an already running daemon"}};
   options.insert(options.end(), own.begin(), own.end());
   return options;
 }

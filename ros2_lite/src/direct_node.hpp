@@ -14,9 +14,8 @@ class DirectNode {
  public:
   // The options every graph verb takes (--spin-time, --use-sim-time, --no-daemon),
   // followed by the verb's own.
-  static std::vector<Option> options(const std::vector<Option>& own = {});
+  static std::vector<Argument> options(const std::vector<Argument>& own = {});
 
-  // Throws UsageError for a spin time that is not a non-negative number.
   explicit DirectNode(const ParsedArgs& args);
   DirectNode(const DirectNode&) = delete;
   DirectNode& operator=(const DirectNode&) = delete;

@@ -52,15 +52,20 @@ std::optional<std::string> node_info(const ParsedArgs& args, std::ostream& out, 
 
 std::vector<Verb> node_verbs() {
   return {
-      {"node",
-       "list",
-       DirectNode::options({{"--all", "-a", ""}, {"--count-nodes", "-c", ""}}),
-       {},
+      {"node", "list", "Output a list of available nodes",
+       DirectNode::options(
+           {{{"-a", "--all"}, "", Nargs::kZero, "Display all nodes even hidden ones"},
+            {{"-c", "--count-nodes"},
+             "",
+             Nargs::kZero,
+             "Only display the number of nodes discovered"}}),
        node_list},
-      {"node",
-       "info",
-       DirectNode::options({{"--include-hidden", "", ""}}),
-       {"node_name"},
+      {"node", "info", "Output information about a node",
+       DirectNode::options({{{}, "node_name", Nargs::kOne, "Node name to request information"},
+                            {{"--include-hidden"},
+                             "",
+                             Nargs::kZero,
+                             "Display hidden topics, services, and actions as well"}}),
        node_info},
   };
 }

@@ -9,40 +9,13 @@
 
 #include "python_text.hpp"
 #include "rcl_interfaces/msg/parameter_type.hpp"
-#include "yaml_scalar.hpp"
+#include "yaml_emit.hpp"
 
 namespace ros2_lite {
 namespace {
 
 using rcl_interfaces::msg::ParameterType;
 using rcl_interfaces::msg::ParameterValue;
-
-std::string yaml_string(const std::string& text) {
-  if (text.empty() || !std::holds_alternative<std::string>(resolve_plain(text))) {
-    return "'" + text + "'";
-  }
-  const bool special =
-      std::any_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c >= 0x7f; });
-  if (special) {
-    // Double-quoted with escapes, as PyYAML writes text it cannot show plain.
-    return quoted(text, '"', true, true);
-  }
-  const std::string indicators = "#,[]{}&*!|>'\"%@`";
-  const bool needs_quotes = indicators.find(text[0]) != std::string::npos ||
-                            ((text[0] == '-' || text[0] == '?' || text[0] == ':') &&
-                             (text.size() == 1 || text[1] == ' ')) ||
-                            text.find(": ") != std::string::npos ||
-                            text.find(" #") != std::string::npos || text.back() == ':' ||
-                            text.front() == ' ' || text.back() == ' ';
-  if (!needs_quotes) {
-    return text;
-  }
-  std::string out = "'";
-  for (const char c : text) {
-    out += c == '\'' ? "''" : std::string(1, c);
-  }
-  return out + "'";
-}
 
 std::string yaml_float(double value) {
   if (std::isnan(value)) {
@@ -58,18 +31,31 @@ std::string yaml_float(double value) {
   return text;
 }
 
+// A scalar as written: a str is laid out where it lands, anything else is its text.
+struct Written {
+  std::string text;
+  bool is_str = false;
+
+  std::string at(size_t column, size_t indent) const {
+    return is_str ? emit_str(text, column, indent, false) : " " + text;
+  }
+};
+
 // One node of the nested dump: a value (scalar or list lines) or a mapping.
 struct YamlNode {
-  std::string scalar;              // inline value, when not a block list or mapping
-  std::vector<std::string> items;  // block list items
+  Written scalar;              // inline value, when not a block list or mapping
+  std::vector<Written> items;  // block list items
   bool is_list = false;
   std::map<std::string, std::unique_ptr<YamlNode>> children;
 };
 
+Written str(const std::string& text) { return {text, true}; }
+Written other(std::string text) { return {std::move(text), false}; }
+
 template <class T, class F>
 void set_list(YamlNode& node, const std::vector<T>& values, F text_of) {
   if (values.empty()) {
-    node.scalar = "[]";
+    node.scalar = other("[]");
     return;
   }
   node.is_list = true;
@@ -80,58 +66,58 @@ void set_list(YamlNode& node, const std::vector<T>& values, F text_of) {
 
 void set_value(YamlNode& node, const std::optional<ParameterValue>& maybe_value) {
   if (!maybe_value) {
-    node.scalar = yaml_string("# Parameter not set");
+    node.scalar = str("# Parameter not set");
     return;
   }
   const ParameterValue& value = *maybe_value;
-  const auto integer = [](int64_t v) { return std::to_string(v); };
+  const auto integer = [](int64_t v) { return other(std::to_string(v)); };
   switch (value.type) {
     case ParameterType::PARAMETER_BOOL:
-      node.scalar = value.bool_value ? "true" : "false";
+      node.scalar = other(value.bool_value ? "true" : "false");
       break;
     case ParameterType::PARAMETER_INTEGER:
       node.scalar = integer(value.integer_value);
       break;
     case ParameterType::PARAMETER_DOUBLE:
-      node.scalar = yaml_float(value.double_value);
+      node.scalar = other(yaml_float(value.double_value));
       break;
     case ParameterType::PARAMETER_STRING:
-      node.scalar = yaml_string(value.string_value);
+      node.scalar = str(value.string_value);
       break;
     case ParameterType::PARAMETER_BYTE_ARRAY:
-      set_list(node, value.byte_array_value, [](uint8_t v) { return std::to_string(v); });
+      set_list(node, value.byte_array_value, [](uint8_t v) { return other(std::to_string(v)); });
       break;
     case ParameterType::PARAMETER_BOOL_ARRAY:
-      set_list(node, value.bool_array_value,
-               [](bool v) { return std::string(v ? "true" : "false"); });
+      set_list(node, value.bool_array_value, [](bool v) { return other(v ? "true" : "false"); });
       break;
     case ParameterType::PARAMETER_INTEGER_ARRAY:
       set_list(node, value.integer_array_value, integer);
       break;
     case ParameterType::PARAMETER_DOUBLE_ARRAY:
-      set_list(node, value.double_array_value, yaml_float);
+      set_list(node, value.double_array_value, [](double v) { return other(yaml_float(v)); });
       break;
     case ParameterType::PARAMETER_STRING_ARRAY:
-      set_list(node, value.string_array_value, yaml_string);
+      set_list(node, value.string_array_value, str);
       break;
     default:
-      node.scalar = "null";
+      node.scalar = other("null");
   }
 }
 
 void write_yaml(const YamlNode& node, const std::string& indent, std::string& out) {
   for (const auto& [key, child] : node.children) {
-    out += indent + yaml_string(key) + ":";
+    const std::string key_text = emit_str(key, indent.size(), indent.size(), true);
+    out += indent + key_text + ":";
     if (!child->children.empty()) {
       out += "\n";
       write_yaml(*child, indent + "  ", out);
     } else if (child->is_list) {
       out += "\n";
       for (const auto& item : child->items) {
-        out += indent + "- " + item + "\n";
+        out += indent + "-" + item.at(indent.size() + 1, indent.size() + 2) + "\n";
       }
     } else {
-      out += " " + child->scalar + "\n";
+      out += child->scalar.at(indent.size() + key_text.size() + 1, indent.size() + 2) + "\n";
     }
   }
 }
@@ -165,7 +151,7 @@ std::string dump_yaml(
   write_yaml(root, "", out);
   // An empty mapping is written inline, as PyYAML does.
   if (parameters.empty()) {
-    out = yaml_string(node_name) + ":\n  ros__parameters: {}\n";
+    out = emit_str(node_name, 0, 0, true) + ":\n  ros__parameters: {}\n";
   }
   return out;
 }

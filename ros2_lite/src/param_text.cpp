@@ -4,7 +4,7 @@
 #include <variant>
 
 #include "python_text.hpp"
-#include "yaml_scalar.hpp"
+#include "yaml_document.hpp"
 
 namespace ros2_lite {
 namespace {
@@ -31,43 +31,58 @@ std::vector<T> all_as(const std::vector<Scalar>& values) {
 
 ParameterValue value_from_text(const std::string& text) {
   ParameterValue value;
-  const std::string document = trimmed(text);
-  if (const auto items = flow_sequence(document)) {
-    if (all_of_type<bool>(*items)) {
-      value.type = ParameterType::PARAMETER_BOOL_ARRAY;
-      value.bool_array_value = all_as<bool>(*items);
-    } else if (all_of_type<int64_t>(*items)) {
-      value.type = ParameterType::PARAMETER_INTEGER_ARRAY;
-      value.integer_array_value = all_as<int64_t>(*items);
-    } else if (all_of_type<double>(*items)) {
-      value.type = ParameterType::PARAMETER_DOUBLE_ARRAY;
-      value.double_array_value = all_as<double>(*items);
-    } else if (all_of_type<std::string>(*items)) {
-      value.type = ParameterType::PARAMETER_STRING_ARRAY;
-      value.string_array_value = all_as<std::string>(*items);
-    } else {
-      value.type = ParameterType::PARAMETER_STRING;
-      value.string_value = text;
-    }
+  // What ros2 cannot type, or fails on, is sent as the text itself.
+  value.type = ParameterType::PARAMETER_STRING;
+  value.string_value = text;
+  const auto node = safe_load(text);
+  if (!node) {
     return value;
   }
-  const Scalar scalar = resolve(document);
-  if (const bool* b = std::get_if<bool>(&scalar)) {
+  if (const auto& items = node->items) {
+    std::vector<Scalar> values;
+    for (const auto& item : *items) {
+      if (item.items) {
+        return value;
+      }
+      values.push_back(item.scalar);
+    }
+    // Python's bool is an int: [1, true] is an integer array.
+    const bool all_integers = std::all_of(values.begin(), values.end(), [](const Scalar& v) {
+      return std::holds_alternative<int64_t>(v) || std::holds_alternative<bool>(v);
+    });
+    if (all_of_type<bool>(values)) {
+      value.type = ParameterType::PARAMETER_BOOL_ARRAY;
+      value.bool_array_value = all_as<bool>(values);
+    } else if (all_integers) {
+      value.type = ParameterType::PARAMETER_INTEGER_ARRAY;
+      for (const auto& v : values) {
+        value.integer_array_value.push_back(std::holds_alternative<bool>(v) ? std::get<bool>(v)
+                                                                            : std::get<int64_t>(v));
+      }
+    } else if (all_of_type<double>(values)) {
+      value.type = ParameterType::PARAMETER_DOUBLE_ARRAY;
+      value.double_array_value = all_as<double>(values);
+    } else if (all_of_type<std::string>(values)) {
+      value.type = ParameterType::PARAMETER_STRING_ARRAY;
+      value.string_array_value = all_as<std::string>(values);
+    }
+    value.string_value = value.type == ParameterType::PARAMETER_STRING ? text : "";
+    return value;
+  }
+  if (const bool* b = std::get_if<bool>(&node->scalar)) {
     value.type = ParameterType::PARAMETER_BOOL;
     value.bool_value = *b;
-  } else if (const int64_t* i = std::get_if<int64_t>(&scalar)) {
+  } else if (const int64_t* i = std::get_if<int64_t>(&node->scalar)) {
     value.type = ParameterType::PARAMETER_INTEGER;
     value.integer_value = *i;
-  } else if (const double* d = std::get_if<double>(&scalar)) {
+  } else if (const double* d = std::get_if<double>(&node->scalar)) {
     value.type = ParameterType::PARAMETER_DOUBLE;
     value.double_value = *d;
-  } else if (const std::string* s = std::get_if<std::string>(&scalar)) {
-    value.type = ParameterType::PARAMETER_STRING;
+  } else if (const std::string* s = std::get_if<std::string>(&node->scalar)) {
     value.string_value = *s;
-  } else {
-    // An empty or null document: the text itself rather than nothing.
-    value.type = ParameterType::PARAMETER_STRING;
-    value.string_value = text;
+  }
+  if (value.type != ParameterType::PARAMETER_STRING) {
+    value.string_value.clear();
   }
   return value;
 }

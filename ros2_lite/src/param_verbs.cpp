@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <chrono>
-#include <regex>
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <stdexcept>
 
@@ -8,6 +9,7 @@
 #include "graph_format.hpp"
 #include "param_dump.hpp"
 #include "param_text.hpp"
+#include "python_regex.hpp"
 #include "rcl_interfaces/srv/describe_parameters.hpp"
 #include "rcl_interfaces/srv/get_parameters.hpp"
 #include "rcl_interfaces/srv/list_parameters.hpp"
@@ -64,12 +66,10 @@ typename ServiceT::Response call(DirectNode& direct, const std::string& service_
   return *future.get();
 }
 
-// Every param verb also takes --include-hidden-nodes, after its own options.
-std::vector<Option> with_common(const std::vector<Option>& options) {
-  auto all = DirectNode::options(options);
-  all.push_back({"--include-hidden-nodes", "", ""});
-  return all;
-}
+const Argument kNodeName{{}, "node_name", Nargs::kOne, "Name of the ROS node"};
+const Argument kIncludeHidden{
+    {"--include-hidden-nodes"}, "", Nargs::kZero, "Consider hidden nodes as well"};
+const Argument kParameterName{{}, "parameter_name", Nargs::kOne, "Name of the parameter"};
 
 using NodeVerbBody = std::optional<std::string> (*)(DirectNode& direct,
                                                     const std::string& node_name,
@@ -78,9 +78,9 @@ using NodeVerbBody = std::optional<std::string> (*)(DirectNode& direct,
 
 // A verb about the one node named on the command line: "Node not found" unless the
 // graph shows it.
-Verb on_named_node(std::string name, std::vector<Option> options,
-                   std::vector<std::string> positionals, NodeVerbBody body) {
-  return {"param", std::move(name), with_common(options), std::move(positionals),
+Verb on_named_node(std::string name, std::string description, std::vector<Argument> arguments,
+                   NodeVerbBody body) {
+  return {"param", std::move(name), std::move(description), DirectNode::options(arguments),
           [body](const ParsedArgs& args, std::ostream& out,
                  std::ostream& err) -> std::optional<std::string> {
             const std::string node_name = absolute(args.positionals.at("node_name"));
@@ -96,11 +96,11 @@ std::optional<std::string> param_list(const ParsedArgs& args, std::ostream& out,
                                       std::ostream& err) {
   const auto given = args.positionals.find("node_name");
   const std::string wanted = given == args.positionals.end() ? "" : absolute(given->second);
-  std::optional<std::regex> filter;
+  std::optional<PythonRegex> filter;
   if (const auto f = args.values.find("--filter"); f != args.values.end()) {
     try {
       filter.emplace(f->second);
-    } catch (const std::regex_error& e) {
+    } catch (const PatternError& e) {
       return "Invalid regular expression '" + f->second + "': " + e.what();
     }
   }
@@ -116,6 +116,8 @@ std::optional<std::string> param_list(const ParsedArgs& args, std::ostream& out,
                        [&](const auto& n) { return full_node_name(n.first, n.second) != wanted; }),
         nodes.end());
   }
+  // Each name is asked once, however many nodes share it.
+  nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
   // Only nodes that offer the service are asked.
   const auto services = node.get_service_names_and_types();
   ListParameters::Request request;
@@ -137,10 +139,7 @@ std::optional<std::string> param_list(const ParsedArgs& args, std::ostream& out,
     std::sort(names.begin(), names.end());
     if (filter) {
       names.erase(std::remove_if(names.begin(), names.end(),
-                                 [&](const std::string& n) {
-                                   return !std::regex_search(
-                                       n, *filter, std::regex_constants::match_continuous);
-                                 }),
+                                 [&](const std::string& n) { return !filter->match(n); }),
                   names.end());
     }
     if (wanted.empty() && !names.empty()) {
@@ -218,8 +217,13 @@ std::optional<std::string> param_describe(DirectNode& direct, const std::string&
 }
 
 std::optional<std::string> param_dump(DirectNode& direct, const std::string& node_name,
-                                      const ParsedArgs& /*args*/, std::ostream& out,
-                                      std::ostream& /*err*/) {
+                                      const ParsedArgs& args, std::ostream& out,
+                                      std::ostream& err) {
+  const auto dir = args.values.find("--output-dir");
+  const std::string output_dir = dir == args.values.end() ? "." : dir->second;
+  if (!std::filesystem::is_directory(output_dir)) {
+    return "'" + output_dir + "' is not a valid directory.";
+  }
   const std::string list_service = node_name + "/list_parameters";
   std::vector<std::string> names;
   try {
@@ -235,7 +239,26 @@ std::optional<std::string> param_dump(DirectNode& direct, const std::string& nod
     const auto got = call<GetParameters>(direct, node_name + "/get_parameters", request).values;
     values.emplace_back(name, got.empty() ? std::nullopt : std::optional(got[0]));
   }
-  out << dump_yaml(node_name, values) << "\n";
+  const std::string yaml = dump_yaml(node_name, values);
+  if (args.has("--print")) {
+    err << "WARNING: '--print' is deprecated; this utility prints to stdout by default\n";
+  }
+  if (output_dir == ".") {
+    out << yaml << "\n";
+    return std::nullopt;
+  }
+  // The deprecated way, still honoured: a file named after the node.
+  err << "WARNING: '--output-dir' is deprecated; use redirection to save to a file\n";
+  std::string file_name = node_name.substr(1);
+  for (size_t slash; (slash = file_name.find('/')) != std::string::npos;) {
+    file_name.replace(slash, 1, "__");
+  }
+  const std::string path = (std::filesystem::path(output_dir) / (file_name + ".yaml")).string();
+  out << "Saving to:  " << path << "\n";
+  std::ofstream file(path);
+  if (!(file << yaml)) {
+    return "Cannot write '" + path + "'";
+  }
   return std::nullopt;
 }
 
@@ -243,17 +266,47 @@ std::optional<std::string> param_dump(DirectNode& direct, const std::string& nod
 
 std::vector<Verb> param_verbs() {
   return {
-      {"param",
-       "list",
-       with_common({{"--filter", "", "FILTER"},
-                    {"--param-prefixes", "", "PARAM_PREFIXES", true},
-                    {"--param-type", "", ""}}),
-       {"node_name?"},
+      {"param", "list", "Output a list of available parameters",
+       DirectNode::options(
+           {{{}, "node_name", Nargs::kOptional, "Name of the ROS node"},
+            {{"--filter"},
+             "",
+             Nargs::kListOfOne,
+             "Only parameters matching the regex expression will be showed. Supports `re` regex "
+             "syntax."},
+            kIncludeHidden,
+            {{"--param-prefixes"},
+             "",
+             Nargs::kOneOrMore,
+             "Only list parameters with the provided prefixes"},
+            {{"--param-type"}, "", Nargs::kZero, "Print parameter types with parameter names"}}),
        param_list},
-      on_named_node("get", {{"--hide-type", "", ""}}, {"node_name", "parameter_name"}, param_get),
-      on_named_node("set", {}, {"node_name", "parameter_name", "value"}, param_set),
-      on_named_node("describe", {}, {"node_name", "parameter_names+"}, param_describe),
-      on_named_node("dump", {}, {"node_name"}, param_dump),
+      on_named_node("get", "Get parameter",
+                    {kNodeName,
+                     kIncludeHidden,
+                     kParameterName,
+                     {{"--hide-type"}, "", Nargs::kZero, "Hide the type information"}},
+                    param_get),
+      on_named_node("set", "Set parameter",
+                    {kNodeName,
+                     kIncludeHidden,
+                     kParameterName,
+                     {{}, "value", Nargs::kOne, "Value of the parameter"}},
+                    param_set),
+      on_named_node("describe", "Show descriptive information about declared parameters",
+                    {kNodeName,
+                     kIncludeHidden,
+                     {{}, "parameter_names", Nargs::kOneOrMore, "Names of the parameters"}},
+                    param_describe),
+      on_named_node("dump", "Show all of the parameters of a node in a YAML file format",
+                    {kNodeName,
+                     kIncludeHidden,
+                     {{"--output-dir"},
+                      "",
+                      Nargs::kOne,
+                      "DEPRECATED: The absolute path where to save the generated file"},
+                     {{"--print"}, "", Nargs::kZero, "DEPRECATED: Does nothing."}},
+                    param_dump),
   };
 }
 

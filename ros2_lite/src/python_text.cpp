@@ -101,4 +101,50 @@ std::string python_bytes_repr(uint8_t byte) {
 
 std::string python_bool(bool value) { return value ? "True" : "False"; }
 
+std::string utf8(uint32_t code) {
+  std::string out;
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xc0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3f));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xe0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+    out += static_cast<char>(0x80 | (code & 0x3f));
+  } else {
+    out += static_cast<char>(0xf0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3f));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+    out += static_cast<char>(0x80 | (code & 0x3f));
+  }
+  return out;
+}
+
+std::optional<std::vector<uint32_t>> code_points(const std::string& text) {
+  std::vector<uint32_t> codes;
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    const size_t length = lead < 0x80         ? 1
+                          : (lead >> 5) == 6  ? 2
+                          : (lead >> 4) == 14 ? 3
+                          : (lead >> 3) == 30 ? 4
+                                              : 0;
+    if (length == 0 || i + length > text.size()) {
+      return std::nullopt;
+    }
+    uint32_t code = length == 1 ? lead : lead & (0x7fu >> length);
+    for (size_t k = 1; k < length; ++k) {
+      const unsigned char next = static_cast<unsigned char>(text[i + k]);
+      if ((next >> 6) != 2) {
+        return std::nullopt;
+      }
+      code = (code << 6) | (next & 0x3fu);
+    }
+    codes.push_back(code);
+    i += length;
+  }
+  return codes;
+}
+
 }  // namespace ros2_lite

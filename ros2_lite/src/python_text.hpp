@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,11 @@ std::string python_str_repr(const std::string& text);
 // repr of a one-byte bytes object: b'A', b'\x01'.
 std::string python_bytes_repr(uint8_t byte);
 std::string python_bool(bool value);
+
+// UTF-8 of one code point.
+std::string utf8(uint32_t code);
+// The code points of UTF-8 text; nullopt where it is not valid UTF-8.
+std::optional<std::vector<uint32_t>> code_points(const std::string& text);
 
 // The values' texts joined by ", ".
 template <class T, class F>

@@ -12,15 +12,14 @@ std::string domain_id() {
   return id == nullptr ? "0" : id;
 }
 
+const Argument kRoot{{}, "ROOT", Nargs::kOne, "root path of keystore"};
+
 using Body = void (*)(const ParsedArgs& args, std::ostream& out);
 
 // sros2's own errors come back as "Unable to create <what>: ..."; others as they are.
-Verb security_verb(std::string name, std::vector<std::string> positionals, std::string what,
-                   Body body) {
-  return {"security",
-          std::move(name),
-          {},
-          std::move(positionals),
+Verb security_verb(std::string name, std::string description, std::vector<Argument> arguments,
+                   std::string what, Body body) {
+  return {"security", std::move(name), std::move(description), std::move(arguments),
           [what, body](const ParsedArgs& args, std::ostream& out,
                        std::ostream&) -> std::optional<std::string> {
             try {
@@ -35,17 +34,21 @@ Verb security_verb(std::string name, std::vector<std::string> positionals, std::
 }  // namespace
 
 std::vector<Verb> security_verbs() {
-  return {security_verb("create_enclave", {"ROOT", "NAME"}, "enclave",
+  return {security_verb("create_enclave", "Create enclave",
+                        {kRoot, {{}, "NAME", Nargs::kOne, "enclave name"}}, "enclave",
                         [](const ParsedArgs& args, std::ostream& out) {
                           create_enclave(args.positionals.at("ROOT"), args.positionals.at("NAME"),
                                          domain_id(), out);
                         }),
-          security_verb("create_keystore", {"ROOT"}, "keystore",
+          security_verb("create_keystore", "Create keystore", {kRoot}, "keystore",
                         [](const ParsedArgs& args, std::ostream&) {
                           create_keystore(args.positionals.at("ROOT"), domain_id());
                         }),
-          security_verb("create_permission", {"ROOT", "NAME", "POLICY_FILE_PATH"}, "permission",
-                        [](const ParsedArgs& args, std::ostream&) {
+          security_verb("create_permission", "Create permission",
+                        {kRoot,
+                         {{}, "NAME", Nargs::kOne, "key name, aka ROS enclave name"},
+                         {{}, "POLICY_FILE_PATH", Nargs::kOne, "path of the policy xml file"}},
+                        "permission", [](const ParsedArgs& args, std::ostream&) {
                           create_permission(args.positionals.at("ROOT"),
                                             args.positionals.at("NAME"),
                                             args.positionals.at("POLICY_FILE_PATH"), domain_id());

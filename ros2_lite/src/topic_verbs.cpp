@@ -31,11 +31,16 @@ std::optional<std::string> topic_info(const ParsedArgs& args, std::ostream& out,
 }  // namespace
 
 std::vector<Verb> topic_verbs() {
-  return {{"topic",
-           "info",
-           DirectNode::options({{"--verbose", "-v", ""}}),
-           {"topic_name"},
-           topic_info}};
+  return {
+      {"topic", "info", "Print information about a topic",
+       DirectNode::options(
+           {{{}, "topic_name", Nargs::kOne, "Name of the ROS topic to get info (e.g. '/chatter')"},
+            {{"--verbose", "-v"},
+             "",
+             Nargs::kZero,
+             "Prints detailed information like the node name, node namespace, topic type, "
+             "GUID and QoS Profile of the publishers and subscribers to this topic"}}),
+       topic_info}};
 }
 
 }  // namespace ros2_lite

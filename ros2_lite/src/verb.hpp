@@ -16,8 +16,8 @@ namespace ros2_lite {
 struct Verb {
   std::string command;
   std::string name;
-  std::vector<Option> options;
-  std::vector<std::string> positionals;
+  std::string description;  // the first line of the ros2cli verb's docstring
+  std::vector<Argument> arguments;
   std::function<std::optional<std::string>(const ParsedArgs& args, std::ostream& out,
                                            std::ostream& err)>
       run;

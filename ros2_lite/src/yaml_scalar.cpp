@@ -2,183 +2,240 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 #include <regex>
+#include <vector>
+
+#include "command_line.hpp"
 
 namespace ros2_lite {
 namespace {
 
-// YAML 1.1 implicit types, as PyYAML's resolver has them.
+// YAML 1.1 implicit types, as PyYAML's resolver has them, in its order.
 const std::regex bool_pattern(
     "yes|Yes|YES|no|No|NO|true|True|TRUE|false|False|FALSE|on|On|ON|off|Off|OFF");
 
-const std::regex int_pattern(
-    "[-+]?0b[0-1_]+|[-+]?0[0-7_]+|[-+]?(?:0|[1-9][0-9_]*)|[-+]?0x[0-9a-fA-F_]+");
-
 const std::regex float_pattern(
     "[-+]?(?:[0-9][0-9_]*)\\.[0-9_]*(?:[eE][-+][0-9]+)?|\\.[0-9][0-9_]*(?:[eE][-+][0-9]+)?|"
+    "[-+]?[0-9][0-9_]*(?::[0-5]?[0-9])+\\.[0-9_]*|"
     "[-+]?\\.(?:inf|Inf|INF)|\\.(?:nan|NaN|NAN)");
+
+const std::regex int_pattern(
+    "[-+]?0b[0-1_]+|[-+]?0[0-7_]+|[-+]?(?:0|[1-9][0-9_]*)|[-+]?0x[0-9a-fA-F_]+|"
+    "[-+]?[1-9][0-9_]*(?::[0-5]?[0-9])+");
 
 const std::regex null_pattern("~|null|Null|NULL|");
 
-std::string without_underscores(std::string text) {
-  text.erase(std::remove(text.begin(), text.end(), '_'), text.end());
+const std::regex timestamp_pattern(
+    "[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]|"
+    "[0-9][0-9][0-9][0-9]-[0-9][0-9]?-[0-9][0-9]?(?:[Tt]|[ \\t]+)[0-9][0-9]?:[0-9][0-9]:"
+    "[0-9][0-9](?:\\.[0-9]*)?(?:[ \\t]*(?:Z|[-+][0-9][0-9]?(?::[0-9][0-9])?))?");
+
+// A resolver applies only to scalars starting with one of its characters.
+bool starts_with_any(const std::string& text, const char* first) {
+  return !text.empty() && std::string(first).find(text[0]) != std::string::npos;
+}
+
+std::string without(std::string text, char c) {
+  text.erase(std::remove(text.begin(), text.end(), c), text.end());
   return text;
 }
 
-// A plain scalar that does not fit int64 stays text.
+std::string lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
 
-std::optional<int64_t> to_int(const std::string& text) {
-  std::string digits = without_underscores(text);
+// Python's int(text, base): surrounding white space and one sign allowed. Wide
+// enough for any int64 and a little beyond; nullopt past that.
+using Wide = __int128;
+constexpr Wide kWideLimit = Wide{1} << 100;
+
+std::optional<Wide> python_int(const std::string& text, int base) {
+  const size_t first = text.find_first_not_of(" \t\n\r\f\v");
+  if (first == std::string::npos) {
+    return std::nullopt;
+  }
+  std::string digits = text.substr(first, text.find_last_not_of(" \t\n\r\f\v") - first + 1);
   bool negative = false;
-  if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) {
+  if (digits[0] == '-' || digits[0] == '+') {
     negative = digits[0] == '-';
     digits.erase(0, 1);
   }
-  int base = 10;
-  if (digits.rfind("0b", 0) == 0) {
-    base = 2;
+  if (base == 16 && (digits.rfind("0x", 0) == 0 || digits.rfind("0X", 0) == 0)) {
     digits.erase(0, 2);
-  } else if (digits.rfind("0x", 0) == 0) {
-    base = 16;
-    digits.erase(0, 2);
-  } else if (digits.size() > 1 && digits[0] == '0') {
-    base = 8;
   }
-  uint64_t magnitude = 0;
-  const auto [end, error] =
-      std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, base);
-  if (error != std::errc() || end != digits.data() + digits.size() ||
-      magnitude > uint64_t{std::numeric_limits<int64_t>::max()} + (negative ? 1 : 0)) {
+  if (digits.empty()) {
     return std::nullopt;
   }
-  return negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
+  Wide magnitude = 0;
+  for (const char c : digits) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    const int digit = std::isdigit(u) ? c - '0' : std::isalpha(u) ? std::tolower(u) - 'a' + 10 : 99;
+    if (digit >= base || magnitude > kWideLimit) {
+      return std::nullopt;
+    }
+    magnitude = magnitude * base + digit;
+  }
+  return negative ? -magnitude : magnitude;
 }
 
-double to_double(const std::string& text) {
-  std::string value = without_underscores(text);
-  for (auto& c : value) {
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts(1);
+  for (const char c : text) {
+    if (c == separator) {
+      parts.emplace_back();
+    } else {
+      parts.back() += c;
+    }
   }
-  const bool negative = !value.empty() && value[0] == '-';
-  if (value.find(".inf") != std::string::npos) {
-    return negative ? -std::numeric_limits<double>::infinity()
-                    : std::numeric_limits<double>::infinity();
+  return parts;
+}
+
+// SafeConstructor.construct_yaml_int
+std::optional<int64_t> construct_int(const std::string& text) {
+  std::string value = without(text, '_');
+  if (value.empty()) {
+    return std::nullopt;
+  }
+  int sign = 1;
+  if (value[0] == '-' || value[0] == '+') {
+    sign = value[0] == '-' ? -1 : 1;
+    value.erase(0, 1);
+  }
+  std::optional<Wide> magnitude;
+  if (value == "0") {
+    return 0;
+  } else if (value.rfind("0b", 0) == 0) {
+    magnitude = python_int(value.substr(2), 2);
+  } else if (value.rfind("0x", 0) == 0) {
+    magnitude = python_int(value.substr(2), 16);
+  } else if (!value.empty() && value[0] == '0') {
+    magnitude = python_int(value, 8);
+  } else if (value.find(':') != std::string::npos) {
+    const auto parts = split(value, ':');
+    Wide base = 1;
+    magnitude = 0;
+    for (auto part = parts.rbegin(); part != parts.rend() && magnitude; ++part) {
+      const auto digit = python_int(*part, 10);
+      const Wide small = Wide{1} << 60;
+      magnitude = digit && *digit<small&& * digit> - small && base < small
+                      ? std::optional<Wide>(*magnitude + *digit * base)
+                      : std::nullopt;
+      base *= 60;
+    }
+  } else {
+    magnitude = python_int(value, 10);
+  }
+  if (!magnitude) {
+    return std::nullopt;
+  }
+  const Wide result = sign * *magnitude;
+  if (result < std::numeric_limits<int64_t>::min() ||
+      result > std::numeric_limits<int64_t>::max()) {
+    return std::nullopt;
+  }
+  return static_cast<int64_t>(result);
+}
+
+// SafeConstructor.construct_yaml_float
+std::optional<double> construct_float(const std::string& text) {
+  std::string value = lower(without(text, '_'));
+  if (value.empty()) {
+    return std::nullopt;
+  }
+  double sign = 1.0;
+  if (value[0] == '-' || value[0] == '+') {
+    sign = value[0] == '-' ? -1.0 : 1.0;
+    value.erase(0, 1);
+  }
+  if (value == ".inf") {
+    return sign * std::numeric_limits<double>::infinity();
   }
   if (value == ".nan") {
     return std::numeric_limits<double>::quiet_NaN();
   }
-  return std::strtod(value.c_str(), nullptr);
-}
-
-// A quoted scalar's content; nullopt when `text` is not one whole quoted scalar.
-
-std::optional<std::string> unquoted(const std::string& text) {
-  if (text.size() < 2 || (text[0] != '\'' && text[0] != '"') || text.back() != text[0]) {
-    return std::nullopt;
-  }
-  const char quote = text[0];
-  std::string content;
-  for (size_t i = 1; i + 1 < text.size(); ++i) {
-    if (quote == '\'' && text[i] == '\'') {
-      if (text[i + 1] != '\'' || i + 2 == text.size()) {
+  if (value.find(':') != std::string::npos) {
+    double total = 0.0;
+    double base = 1.0;
+    const auto parts = split(value, ':');
+    for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
+      const auto digit = python_float_value(*part);
+      if (!digit) {
         return std::nullopt;
       }
-      ++i;
-    } else if (quote == '"' && text[i] == '\\') {
-      if (i + 2 == text.size()) {
-        return std::nullopt;
-      }
-      const char escaped = text[++i];
-      content += escaped == 'n' ? '\n' : escaped == 't' ? '\t' : escaped;
-      continue;
-    } else if (quote == '"' && text[i] == '"') {
-      return std::nullopt;
+      total += *digit * base;
+      base *= 60;
     }
-    content += text[i];
+    return sign * total;
   }
-  return content;
+  const auto number = python_float_value(value);
+  return number ? std::optional<double>(sign * *number) : std::nullopt;
 }
-
-// The items of a flow sequence of scalars; nullopt for anything else.
 
 }  // namespace
 
-Scalar resolve_plain(const std::string& text) {
-  if (std::regex_match(text, bool_pattern)) {
-    const char first = text[0];
-    return first == 'y' || first == 'Y' || first == 't' || first == 'T' || text == "on" ||
-           text == "On" || text == "ON";
+std::string implicit_tag(const std::string& plain) {
+  if (plain.empty() || std::regex_match(plain, null_pattern)) {
+    return "null";
   }
-  if (std::regex_match(text, int_pattern)) {
-    if (const auto value = to_int(text)) {
-      return *value;
-    }
+  if (starts_with_any(plain, "yYnNtTfFoO") && std::regex_match(plain, bool_pattern)) {
+    return "bool";
+  }
+  if (starts_with_any(plain, "-+0123456789.") && std::regex_match(plain, float_pattern)) {
+    return "float";
+  }
+  if (starts_with_any(plain, "-+0123456789") && std::regex_match(plain, int_pattern)) {
+    return "int";
+  }
+  if (plain == "<<") {
+    return "merge";
+  }
+  if (starts_with_any(plain, "0123456789") && std::regex_match(plain, timestamp_pattern)) {
+    return "timestamp";
+  }
+  if (plain == "=") {
+    return "value";
+  }
+  return "str";
+}
+
+std::optional<Scalar> construct_scalar(const std::string& tag, const std::string& text) {
+  if (tag == "str") {
     return text;
   }
-  if (std::regex_match(text, float_pattern)) {
-    return to_double(text);
-  }
-  if (std::regex_match(text, null_pattern)) {
+  if (tag == "null") {
     return std::monostate();
   }
-  return text;
-}
-
-std::string trimmed(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) {
-    return "";
-  }
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-Scalar resolve(const std::string& text) {
-  if (const auto content = unquoted(text)) {
-    return *content;
-  }
-  return resolve_plain(text);
-}
-
-std::optional<std::vector<Scalar>> flow_sequence(const std::string& text) {
-  if (text.size() < 2 || text.front() != '[' || text.back() != ']') {
+  if (tag == "bool") {
+    const std::string value = lower(text);
+    if (value == "yes" || value == "true" || value == "on") {
+      return true;
+    }
+    if (value == "no" || value == "false" || value == "off") {
+      return false;
+    }
     return std::nullopt;
   }
-  std::vector<std::string> items;
-  std::string item;
-  char quote = 0;
-  for (size_t i = 1; i + 1 < text.size(); ++i) {
-    const char c = text[i];
-    if (quote == 0 && (c == '[' || c == ']' || c == '{' || c == '}')) {
-      return std::nullopt;
+  if (tag == "int") {
+    if (const auto value = construct_int(text)) {
+      return *value;
     }
-    if (quote == 0 && c == ',') {
-      items.push_back(trimmed(item));
-      item.clear();
-      continue;
-    }
-    if (c == '\'' || c == '"') {
-      quote = quote == 0 ? c : (quote == c ? 0 : quote);
-    }
-    item += c;
-  }
-  if (quote != 0) {
     return std::nullopt;
   }
-  if (!trimmed(item).empty()) {
-    items.push_back(trimmed(item));
-  }
-  std::vector<Scalar> values;
-  for (const auto& text_item : items) {
-    if (text_item.empty()) {
-      return std::nullopt;
+  if (tag == "float") {
+    if (const auto value = construct_float(text)) {
+      return *value;
     }
-    values.push_back(resolve(text_item));
+    return std::nullopt;
   }
-  return values;
+  return std::nullopt;
+}
+
+std::optional<Scalar> resolve_plain(const std::string& text) {
+  return construct_scalar(implicit_tag(text), text);
 }
 
 }  // namespace ros2_lite

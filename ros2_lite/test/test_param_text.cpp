@@ -58,6 +58,51 @@ TEST(ValueFromText, FlowSequencesOfOneType) {
   }
 }
 
+TEST(ValueFromText, YamlFormsAsPyYamlReadsThem) {
+  const auto is_double = [](const char* text, double expected) {
+    const auto value = value_from_text(text);
+    return value.type == ParameterType::PARAMETER_DOUBLE && value.double_value == expected;
+  };
+  const auto is_integer = [](const char* text, int64_t expected) {
+    const auto value = value_from_text(text);
+    return value.type == ParameterType::PARAMETER_INTEGER && value.integer_value == expected;
+  };
+  const auto is_string = [](const char* text, const std::string& expected) {
+    const auto value = value_from_text(text);
+    return value.type == ParameterType::PARAMETER_STRING && value.string_value == expected;
+  };
+  EXPECT_TRUE(is_double("1.0 # c", 1.0));
+  EXPECT_TRUE(is_double("!!float 1", 1.0));
+  EXPECT_TRUE(is_double("1:30.5", 90.5));  // YAML 1.1 sexagesimal
+  EXPECT_TRUE(is_double("--- 2.5", 2.5));
+  EXPECT_TRUE(is_double("&a -0.5", -0.5));
+  EXPECT_TRUE(is_integer("1:30", 90));
+  EXPECT_TRUE(is_integer("-1:00:00", -3600));
+  EXPECT_TRUE(is_integer("!!int '0x10'", 16));
+  EXPECT_TRUE(is_integer("0o7", 0) == false);  // not YAML 1.1: text
+  EXPECT_TRUE(is_string("0o7", "0o7"));
+  EXPECT_TRUE(is_string("\"\\u00e9\"", "\u00e9"));
+  EXPECT_TRUE(is_string("\"A\\x41\\t\\U0001F600\"", "AA\t\U0001F600"));
+  EXPECT_TRUE(is_string("'it''s'", "it's"));
+  EXPECT_TRUE(is_string("!!str 12", "12"));
+  EXPECT_TRUE(is_string("! 12", "12"));
+  EXPECT_TRUE(is_string("a b  c # d", "a b  c"));
+  EXPECT_TRUE(is_string(":x", ":x"));
+  EXPECT_EQ(value_from_text("- 1").integer_array_value, (std::vector<int64_t>{1}));
+  EXPECT_EQ(value_from_text("[1, true]").integer_array_value, (std::vector<int64_t>{1, 1}));
+  EXPECT_EQ(value_from_text("[&x 2, *x, ]").integer_array_value, (std::vector<int64_t>{2, 2}));
+  EXPECT_EQ(value_from_text("[a, \"b\", c d]").string_array_value,
+            (std::vector<std::string>{"a", "b", "c d"}));
+  // What PyYAML refuses or makes into something else (None, a mapping, a date,
+  // bytes, a lone surrogate...) is sent as the text.
+  for (const char* text :
+       {"~",     "",       "# c",       "{a: 1}",     "a: b",     "\"open",      "[1, 2",
+        "'a' b", "[1,,2]", "!!binary",  "2020-01-01", "!local 1", "\"\\ud800\"", "*a",
+        "\tx",   "[a: 1]", "!!int 1.5", "!!bool 1",   "@x",       "- - 1",       "%YAML 1.1"}) {
+    EXPECT_TRUE(is_string(text, text)) << text;
+  }
+}
+
 TEST(PythonFloat, ReprRules) {
   using ros2_lite::python_float;
   EXPECT_EQ(python_float(1.0), "1.0");
@@ -173,6 +218,57 @@ TEST(DumpYaml, NestedSortedAndQuotedAsPyYaml) {
             "          durability: volatile\n"
             "    tab: \"a\\tb\\\"c\"\n"
             "    use_sim_time: false\n");
+}
+
+// Strings as PyYAML 6 writes them with yaml.dump(default_flow_style=False).
+TEST(DumpYaml, StringsEscapedAndFoldedAsPyYaml) {
+  const auto text = [](std::string s) {
+    ParameterValue value;
+    value.type = 4;
+    value.string_value = std::move(s);
+    return std::optional<ParameterValue>(value);
+  };
+  std::string words;
+  for (int i = 0; i < 30; ++i) {
+    words += "word ";
+  }
+  std::string more;
+  for (int i = 0; i < 20; ++i) {
+    more += "more ";
+  }
+  ParameterValue list;
+  list.type = 9;
+  list.string_array_value = {"\xc3\xa9", "a b", "1.5"};
+  EXPECT_EQ(ros2_lite::dump_yaml("/n", {{"colon", text("x: y")},
+                                        {"e", text("\xc3\xa9")},
+                                        {"emoji", text("A\U0001F600")},
+                                        {"hash", text("#x")},
+                                        {"long", text(words + "end")},
+                                        {"longtab", text("long\ttext, " + more)},
+                                        {"lst", list},
+                                        {"multi", text("line one\nline two")},
+                                        {"num", text("12")},
+                                        {"quote", text("it's")}}),
+            R"(/n:
+  ros__parameters:
+    colon: 'x: y'
+    e: "\xE9"
+    emoji: "A\U0001F600"
+    hash: '#x'
+    long: word word word word word word word word word word word word word word word
+      word word word word word word word word word word word word word word word end
+    longtab: "long\ttext, more more more more more more more more more more more more\
+      \ more more more more more more more more "
+    lst:
+    - "\xE9"
+    - a b
+    - '1.5'
+    multi: 'line one
+
+      line two'
+    num: '12'
+    quote: it's
+)");
 }
 
 }  // namespace

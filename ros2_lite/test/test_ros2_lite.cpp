@@ -142,19 +142,34 @@ TEST(Ros2Lite, TopicInfoWithQosAndGid) {
   EXPECT_EQ(run.err, "Unknown topic '/nothing'\n");
 }
 
-TEST(Ros2Lite, UsageErrorsExitTwo) {
+TEST(Ros2Lite, UsageErrorsExitTwoHelpExitsZero) {
+  // argparse's texts, wrapped at 80 columns with the program's own name.
   ToolRun run = ros2_lite("158", {"node", "info"});
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err,
-            "usage: ros2_lite node info [-h] [--spin-time SPIN_TIME] [-s] [--no-daemon] "
-            "[--include-hidden] node_name\n"
+            "usage: ros2_lite node info [-h] [--spin-time SPIN_TIME] [-s] [--no-daemon]\n"
+            "                           [--include-hidden]\n"
+            "                           node_name\n"
             "ros2_lite node info: error: the following arguments are required: node_name\n");
   EXPECT_EQ(ros2_lite("158", {"node", "lst"}).status, 2);
   EXPECT_EQ(ros2_lite("158", {"topic", "info", "/x", "--spin-time", "soon"}).status, 2);
-  EXPECT_EQ(ros2_lite("158", {}).status, 2);
+  // Arguments no level takes are reported by the top level.
+  run = ros2_lite("158", {"node", "list", "extra"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("\nros2_lite: error: unrecognized arguments: extra\n"), std::string::npos)
+      << run.err;
   run = ros2_lite("158", {"topic", "info", "-h"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out.rfind("usage: ros2_lite topic info", 0), 0u);
+  EXPECT_NE(run.out.find("\noptions:\n  -h, --help "), std::string::npos) << run.out;
+  // A command without a verb, and none at all, print their help.
+  run = ros2_lite("158", {"node"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("Commands:\n  info  Output information about a node\n"), std::string::npos)
+      << run.out;
+  run = ros2_lite("158", {});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.rfind("usage: ros2_lite [-h] [--use-python-default-buffering]", 0), 0u);
 }
 
 }  // namespace

@@ -1,0 +1,76 @@
+# Shared by the ros2_compat scripts: each side's programs in a clean
+# environment of its own, every process started stopped on exit.
+#   . lib.sh REPO_ROOT INSTALL_BASE      sets repo, install, env_sh, work; exits 77 when
+#                                        the real ROS 2 or our install is missing
+repo=$(cd "${1:?repo root}" && pwd)
+install=$(cd "${2:?install base}" && pwd)
+env_sh=$repo/../shared/ros2-humble/env.sh
+if [ ! -f "$env_sh" ]; then
+  echo "skipped: no real ROS 2 at $env_sh"
+  exit 77
+fi
+for program in align_controller docking_sim ros2_lite; do
+  if [ ! -x "$install/$program/lib/$program/$program" ]; then
+    echo "skipped: $program is not built in $install"
+    exit 77
+  fi
+done
+program() { echo "$install/$1/lib/$1/$1"; }
+
+work=$(mktemp -d)
+pids=()
+# TERM, up to 5 s, then KILL: nothing outlives the script, even when it fails.
+stop_all() {
+  local pid alive
+  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null; done
+  for _ in $(seq 50); do
+    alive=0
+    for pid in "${pids[@]}"; do kill -0 "$pid" 2>/dev/null && alive=1; done
+    [ "$alive" = 0 ] && break
+    sleep 0.1
+  done
+  for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap stop_all EXIT
+trap 'exit 130' INT TERM
+
+# side_argv ours|theirs [VAR=value...] COMMAND ARGS...: sets argv to run COMMAND with our
+# install or the real ROS 2 on $domain, bounded in time; VAR=value pairs (COLUMNS,
+# ROS_SECURITY_*...) go into its environment.
+side_argv() {
+  local setup=$install/setup.sh vars=()
+  [ "$1" = theirs ] && setup=$env_sh
+  shift
+  while [[ $# -gt 0 && $1 == [A-Z_]*=* ]]; do vars+=("$1"); shift; done
+  argv=(timeout -k 5 "${time_limit:-60}" env -i PATH=/usr/bin:/bin HOME="$HOME"
+    ROS_DOMAIN_ID="$domain" "${vars[@]}" bash -c '. "$0" >/dev/null 2>&1 || exit 3; exec "$@"'
+    "$setup" "$@")
+}
+ours() { side_argv ours "$@" && "${argv[@]}"; }
+theirs() { side_argv theirs "$@" && "${argv[@]}"; }
+
+# start ours|theirs NAME COMMAND...: a long-running program, logged to $work/NAME.log;
+# started as a plain command, so that its PID is timeout's and a TERM reaches it.
+start() {
+  local which=$1 name=$2
+  shift 2
+  time_limit=900 side_argv "$which" "$@"
+  "${argv[@]}" >"$work/$name.log" 2>&1 &
+  pids+=($!)
+}
+
+# wait_for_nodes ours|theirs NODE...: until `node list` shows them all, at most 30 s.
+wait_for_nodes() {
+  local which=$1 node listed
+  shift
+  for _ in $(seq 30); do
+    listed=$("$which" "$(program ros2_lite)" node list 2>/dev/null)
+    for node in "$@"; do grep -qx "$node" <<<"$listed" || continue 2; done
+    return 0
+  done
+  echo "nodes $* did not appear; logs:" >&2
+  tail -n 5 "$work"/*.log >&2
+  return 1
+}
