@@ -12,68 +12,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh" "$@"
 domain=${ROS2_COMPAT_DOMAIN:-220}
 
-mkdir -p "$work/bin" "$work/ours/dumps" "$work/theirs/dumps"
-ln -s "$(program ros2_lite)" "$work/bin/ros2"
+mkdir -p "$work/ours/dumps" "$work/theirs/dumps"
 
 start ours align_controller "$(program align_controller)"
 start ours dock1 "$(program align_controller)" --ros-args -r __node:=dock1 -r __ns:=/robot1
 start ours docking_sim "$(program docking_sim)"
 wait_for_nodes ours /align_controller /robot1/dock1 /docking_sim || exit 1
-
-# The CLI's own node name and GIDs masked; in `topic info -v` endpoints come in GID
-# order, so the CLI's own endpoint moves to the end of its list.
-masked() {
-  sed -E -e 's#_ros2cli_[0-9]+#_CLI_#g; s#_ros2_lite_[0-9]+#_CLI_#g' \
-    -e 's#^GID: [0-9a-f.]+$#GID: *#' "$1" >"$1.masked"
-  if grep -q '^Endpoint type:' "$1.masked"; then
-    awk 'BEGIN { RS = ""; ORS = "\n\n" }
-      /^Node name: _CLI_\n/ { cli = cli $0 "\n\n"; next }
-      /^(Publisher|Subscription) count:/ { printf "%s", cli; cli = "" }
-      { print }
-      END { printf "%s", cli }' "$1.masked"
-  else
-    cat "$1.masked"
-  fi
-}
-
-cases=0
-differences=0
-# c [VAR=value...] ARGS...: `ros2 ARGS` on both sides, then compared. Both at once
-# while $parallel is set: not for the commands that list the whole graph, where each
-# side would see the other's node.
-parallel=1
-c() {
-  cases=$((cases + 1))
-  local side both=()
-  for side in ours theirs; do
-    local ros2=ros2
-    [ "$side" = ours ] && ros2=$work/bin/ros2
-    local vars=() args=("$@")
-    while [[ ${#args[@]} -gt 0 && ${args[0]} == [A-Z_]*=* ]]; do
-      vars+=("${args[0]}")
-      args=("${args[@]:1}")
-    done
-    (
-      cd "$work/$side" || exit
-      "$side" "${vars[@]}" "$ros2" "${args[@]}" >../$side.out 2>../$side.err
-      echo $? >../$side.status
-    ) &
-    both+=($!)
-    [ -n "$parallel" ] || wait "${both[@]}"
-  done
-  wait "${both[@]}"
-  local report=""
-  for stream in out err status; do
-    if ! diff <(masked "$work/theirs.$stream") <(masked "$work/ours.$stream") \
-      >"$work/diff" 2>&1; then
-      report+="  std$stream (< ros2, > ros2_lite):"$'\n'"$(sed 's/^/    /' "$work/diff")"$'\n'
-    fi
-  done
-  if [ -n "$report" ]; then
-    differences=$((differences + 1))
-    printf 'DIFFERENT: ros2 %s\n%s' "$*" "$report"
-  fi
-}
 
 # Help, and usage errors: argparse's texts, wrapped at the terminal's width.
 c node
@@ -89,22 +33,14 @@ done
 c node lst
 c node info
 c node list extra
-c node list --spin-time
 c node list --spin-time soon
 c node list -a=1
-c node list --count-nodes=1
 c node info --bogus /x
-c topic info -v
 c param list --p
 c param list --filter
 c param list --param-prefixes
-c param get /align_controller
-c param set /align_controller kp_w_
 c param set /align_controller kp_w_ -1e3
 c param describe /align_controller
-c param dump
-c security create_keystore
-c security create_enclave ks
 c security create_permission ks /x
 
 # The graph, one side after the other.
@@ -122,7 +58,7 @@ done
 c node info --no-daemon /align_controller --include-hidden
 c node info --no-daemon align_controller
 c node info --no-daemon /nothing
-for topic in /cmd_vel /align_request /docking_pose /diff_bot/odom /parameter_events; do
+for topic in /cmd_vel /align_request /parameter_events; do
   c topic info --no-daemon "$topic"
   c topic info --no-daemon -v "$topic"
 done
@@ -138,8 +74,8 @@ parallel=1
 c param list --no-daemon --param-type /docking_sim
 c param list --no-daemon /align_controller --param-prefixes kp lower
 c param list --no-daemon /nothing
-for filter in kp '(?i)KP' '\Akp' 'kp_w_\Z' '.*_w_$' '[kl]p?_' 'k|l' '(?P<p>k)p_(?P=p)?' \
-  '\w+_u_' 'x{,2}y|up{1,}' 'ki_\d' '(?s).'; do
+for filter in kp '(?i)KP' '\Akp' 'kp_w_\Z' '.*_w_$' '[kl]p?_' '(?P<p>k)p_(?P=p)?' \
+  'x{,2}y|up{1,}'; do
   c param list --no-daemon /align_controller --filter "$filter"
 done
 
@@ -160,14 +96,14 @@ c param set --no-daemon /align_controller lower_w_ -1
 c param set --no-daemon /align_controller -- lower_w_ -0.25
 c param set --no-daemon /align_controller lower_w_ -- -.5
 c param get --no-daemon /align_controller lower_w_
-for value in '1.0 # c' '!!float 1' '1:30.5' '1:30' '0x1F' '0o7' '1e3' '.inf' '-.Inf' '[1.5, 2]' \
-  'true' 'yes' '"1.5"' "'1.5'" '!!str 2' '[1, 2.0]' '--- 2.5' '2.5 ...' '2.5 # !!int'; do
+for value in '1.0 # c' '!!float 1' '1:30.5' '1:30' '0x1F' '1e3' '-.Inf' '[1.5, 2]' 'yes' \
+  "'1.5'" '--- 2.5' '2.5 # !!int'; do
   c param set --no-daemon /robot1/dock1 kp_w_ "$value"
   c param get --no-daemon /robot1/dock1 kp_w_
 done
-for value in '"\u00e9"' 'é' '"tab\there"' "'it''s'" 'a b  c' '!!str 12' '"line one\nline two"' \
+for value in '"\u00e9"' '"tab\there"' "'it''s'" '!!str 12' '"line one\nline two"' \
   "$(printf 'word %.0s' $(seq 30))end" '"long\ttext, '"$(printf 'more %.0s' $(seq 20))"'"' \
-  '- one' '[a, "b", c d]' 'yes' '2020-01-01x' ':x' '"x: y"' '"\x41\U0001F600"'; do
+  '- one' '[a, "b", c d]' '"x: y"' '"\x41\U0001F600"'; do
   c param set --no-daemon /docking_sim controller_log "$value"
   c param dump --no-daemon /docking_sim
 done

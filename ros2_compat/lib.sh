@@ -74,3 +74,65 @@ wait_for_nodes() {
   tail -n 5 "$work"/*.log >&2
   return 1
 }
+
+# ros2_lite under the name `ros2`: argparse takes the name from argv[0].
+mkdir -p "$work/bin" "$work/ours" "$work/theirs"
+ln -s "$(program ros2_lite)" "$work/bin/ros2"
+
+# The CLI's own node name and GIDs masked; in `topic info -v` endpoints come in GID
+# order, so the CLI's own endpoint moves to the end of its list. Python's warnings
+# about its own libraries (this machine's cryptography and pyOpenSSL) are dropped.
+masked() {
+  sed -E -e 's#_ros2cli_[0-9]+#_CLI_#g; s#_ros2_lite_[0-9]+#_CLI_#g' \
+    -e 's#^GID: [0-9a-f.]+$#GID: *#' -e '/^\/[^ ]+\.py:[0-9]+: [A-Za-z]+Warning: /{N;d}' \
+    "$1" >"$1.masked"
+  if grep -q '^Endpoint type:' "$1.masked"; then
+    awk 'BEGIN { RS = ""; ORS = "\n\n" }
+      /^Node name: _CLI_\n/ { cli = cli $0 "\n\n"; next }
+      /^(Publisher|Subscription) count:/ { printf "%s", cli; cli = "" }
+      { print }
+      END { printf "%s", cli }' "$1.masked"
+  else
+    cat "$1.masked"
+  fi
+}
+
+cases=0
+differences=0
+# c [VAR=value...] ARGS...: `ros2 ARGS` on both sides, each in a folder of its own
+# ($work/ours, $work/theirs), then compared. Both at once
+# while $parallel is set: not for the commands that list the whole graph, where each
+# side would see the other's node.
+parallel=1
+c() {
+  cases=$((cases + 1))
+  local side both=()
+  for side in ours theirs; do
+    local ros2=ros2
+    [ "$side" = ours ] && ros2=$work/bin/ros2
+    local vars=() args=("$@")
+    while [[ ${#args[@]} -gt 0 && ${args[0]} == [A-Z_]*=* ]]; do
+      vars+=("${args[0]}")
+      args=("${args[@]:1}")
+    done
+    (
+      cd "$work/$side" || exit
+      "$side" "${vars[@]}" "$ros2" "${args[@]}" >../$side.out 2>../$side.err
+      echo $? >../$side.status
+    ) &
+    both+=($!)
+    [ -n "$parallel" ] || wait "${both[@]}"
+  done
+  wait "${both[@]}"
+  local report=""
+  for stream in out err status; do
+    if ! diff <(masked "$work/theirs.$stream") <(masked "$work/ours.$stream") \
+      >"$work/diff" 2>&1; then
+      report+="  std$stream (< ros2, > ros2_lite):"$'\n'"$(sed 's/^/    /' "$work/diff")"$'\n'
+    fi
+  done
+  if [ -n "$report" ]; then
+    differences=$((differences + 1))
+    printf 'DIFFERENT: ros2 %s\n%s' "$*" "$report"
+  fi
+}
