@@ -13,6 +13,11 @@ namespace {
 // Any error PyYAML would raise, or a result ros2 cannot take.
 struct Failed {};
 
+// How a scalar without a specific tag is typed: by the implicit resolvers, as a
+// plain one, or as text, as a quoted one.
+const std::string kResolve = "?";
+const std::string kText = "!";
+
 // What PyYAML's reader refuses: invalid UTF-8 and non-printable characters. Line
 // breaks fail too: one line only.
 void check_printable(const std::string& text) {
@@ -40,8 +45,8 @@ class Loader {
     if (t_.compare(0, 3, "---") == 0 && blank(peek(3))) {
       i_ = 3;
       skip_to_token();
-    } else if (peek() == '%') {
-      throw Failed{};  // a directive
+    } else if (peek() == '%' || (t_.compare(0, 3, "...") == 0 && blank(peek(3)))) {
+      throw Failed{};  // a directive, or a document that ends before it starts
     }
     if (peek() == '\0') {
       return YamlNode{};
@@ -83,7 +88,8 @@ class Loader {
     std::string tag;
     std::string anchor;
     bool has_tag = false;
-    while (peek() == '!' || peek() == '&') {
+    // At most one tag and one anchor, in either order.
+    while ((peek() == '!' && !has_tag) || (peek() == '&' && anchor.empty())) {
       if (peek() == '!') {
         tag = scan_tag();
         has_tag = true;
@@ -119,36 +125,39 @@ class Loader {
       return sequence;
     }
     if (c == '[') {
-      if (has_tag && tag != "tag:yaml.org,2002:seq" && tag != "!") {
+      if (has_tag && tag != "tag:yaml.org,2002:seq" && tag != kResolve) {
         throw Failed{};
       }
       return flow_sequence();
     }
     if (c == '\'' || c == '"') {
       const std::string text = c == '\'' ? single_quoted() : double_quoted();
-      return scalar(has_tag ? tag : "!", text);
+      return scalar(has_tag ? tag : kText, text);
+    }
+    if (in(c, "|>") && !flow) {
+      return block_scalar(has_tag ? tag : kText);
     }
     const bool empty = c == '\0' || (flow && in(c, ",]"));
     if (empty) {
       if (!has_tag && flow) {
         throw Failed{};  // "expected the node content"
       }
-      return scalar(has_tag ? tag : "?", "");
+      return scalar(has_tag ? tag : kResolve, "");
     }
     const bool plain_start =
         !in(c, "-?:,[]{}#&*!|>'\"%@`") || (!blank(peek(1)) && (c == '-' || (!flow && in(c, "?:"))));
     if (!plain_start || blank(c)) {
       throw Failed{};
     }
-    return scalar(has_tag ? tag : "?", plain(flow));
+    return scalar(has_tag ? tag : kResolve, plain(flow));
   }
 
-  // A scalar of a tag: "?" resolves a plain scalar, "!" is text.
+  // A scalar of a tag, or typed by the implicit resolvers, or text.
   YamlNode scalar(const std::string& tag, const std::string& text) {
     std::optional<Scalar> value;
-    if (tag == "?") {
+    if (tag == kResolve) {
       value = resolve_plain(text);
-    } else if (tag == "!") {
+    } else if (tag == kText) {
       value = text;
     } else if (tag.rfind("tag:yaml.org,2002:", 0) == 0) {
       value = construct_scalar(tag.substr(18), text);
@@ -159,7 +168,8 @@ class Loader {
     return YamlNode{*value, std::nullopt};
   }
 
-  // "!!int", "!<tag:yaml.org,2002:int>", "!" (text); "!local" tags fail when constructed.
+  // "!!int", "!<tag:yaml.org,2002:int>"; a lone "!" leaves the scalar to the resolvers, as
+  // a plain one; "!local" tags fail when constructed.
   std::string scan_tag() {
     ++i_;
     std::string tag;
@@ -171,7 +181,7 @@ class Loader {
       tag = t_.substr(i_ + 1, end - i_ - 1);
       i_ = end + 1;
     } else if (blank(peek())) {
-      tag = "!";
+      tag = kResolve;
     } else {
       const bool secondary = peek() == '!';
       i_ += secondary ? 1 : 0;
@@ -236,6 +246,22 @@ class Loader {
       }
       sequence.items->push_back(item);
     }
+  }
+
+  // A block scalar on one line: its header, then nothing, is the empty text.
+  YamlNode block_scalar(const std::string& tag) {
+    ++i_;
+    while (in(peek(), "+-123456789")) {
+      ++i_;
+    }
+    if (!blank(peek()) || peek() == '\t') {
+      throw Failed{};
+    }
+    skip_to_token();
+    if (peek() != '\0') {
+      throw Failed{};
+    }
+    return scalar(tag, "");
   }
 
   std::string single_quoted() {
