@@ -39,8 +39,9 @@ make_keystore() {  # make_keystore ours|theirs DIR
 
 # One keystore's round: our node secured by it, a secured and an unsecured real ros2.
 round() {  # round ours|theirs
-  local keystore=$work/$1/keystore listed value pid
-  check "a keystore made by $1 (ros2_lite: ours, ros2: theirs)" make_keystore "$1" "$keystore"
+  local keystore=$work/$1/keystore listed value pid tool=ros2
+  [ "$1" = ours ] && tool=ros2_lite
+  check "a keystore made by $tool security" make_keystore "$1" "$keystore"
   # shellcheck disable=SC2046
   start ours "secured_$1" $(secured "$keystore" /align_controller) "$(program align_controller)"
   pid=${pids[-1]}
@@ -49,15 +50,15 @@ round() {  # round ours|theirs
     listed=$(theirs $(secured "$keystore" /ros2cli) ros2 node list --no-daemon 2>&1)
     grep -qx /align_controller <<<"$listed" && break
   done
-  check "$1's keystore: a secured ros2 sees the secured node" grep -qx /align_controller <<<"$listed"
+  check "$tool's keystore: a secured ros2 sees the secured node" grep -qx /align_controller <<<"$listed"
   # shellcheck disable=SC2046
   value=$(theirs $(secured "$keystore" /ros2cli) ros2 param get --no-daemon /align_controller kp_w_ \
     2>>"$work/keystores.log")
-  check "$1's keystore: a secured ros2 gets its parameter" [ "$value" = "Double value is: 1.0" ]
+  check "$tool's keystore: a secured ros2 gets its parameter" [ "$value" = "Double value is: 1.0" ]
   listed=$(theirs ros2 node list --no-daemon 2>&1)
-  check "$1's keystore: an unsecured ros2 does not see it" \
+  check "$tool's keystore: an unsecured ros2 does not see it" \
     bash -c '! grep -q align_controller <<<"$0"' "$listed"
-  check "$1's keystore: the node ran secured throughout" kill -0 "$pid"
+  check "$tool's keystore: the node ran secured throughout" kill -0 "$pid"
   kill -TERM "$pid"
 }
 
