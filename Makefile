@@ -8,7 +8,7 @@ COLCON ?= colcon
 ASAN_BASES := --build-base build-asan --install-base install-asan
 SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 
-.PHONY: all deps build test test-asan test-hosts demo demo-secure bench format clean
+.PHONY: all deps build test test-asan test-hosts test-ros2 demo demo-secure bench format clean
 
 all: build
 
@@ -21,6 +21,11 @@ build: deps
 
 test: build
 	scripts/run-tests $(JOBS)
+
+# The product built and tested against the real ROS 2 Humble in ../shared/ros2-humble,
+# and across the two stacks; our side is the one `make build` installs.
+test-ros2: build
+	scripts/test-ros2 $(JOBS) install
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer. A report
 # ends the process it happens in; every report is also written to a file, so that one
@@ -61,4 +66,4 @@ format:
 	git ls-files '*.cpp' '*.hpp' '*.h' '*.c' | xargs clang-format -i
 
 clean:
-	rm -rf build install log build-asan install-asan
+	rm -rf build install log build-asan install-asan build-ros2 install-ros2

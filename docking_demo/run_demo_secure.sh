@@ -18,7 +18,7 @@ rm -rf "$keystore"
 "$ros2_lite" security create_keystore "$keystore"
 for program in align_controller docking_sim align_request; do
   "$ros2_lite" security create_enclave "$keystore" "/$program"
-  "$ros2_lite" security create_permission "$keystore" "/$program" "$root/config/security_policy.xml"
+  "$ros2_lite" security create_permission "$keystore" "/$program" "$install/dds_config/share/dds_config/security_policy.xml"
 done
 echo "keystore $keystore: enclaves /align_controller /docking_sim /align_request"
 

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "docking_peer.hpp"
+#include "docking_peer/docking_peer.hpp"
 
 namespace {
 

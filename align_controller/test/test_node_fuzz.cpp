@@ -13,7 +13,7 @@
 #include <random>
 #include <thread>
 
-#include "docking_peer.hpp"
+#include "docking_peer/docking_peer.hpp"
 
 namespace {
 

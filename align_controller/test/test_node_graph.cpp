@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "docking_peer.hpp"
+#include "docking_peer/docking_peer.hpp"
 #include "rcl_interfaces/msg/parameter_event.hpp"
 #include "rcl_interfaces/srv/get_parameters.hpp"
 #include "rcl_interfaces/srv/list_parameters.hpp"
@@ -114,7 +114,8 @@ TEST(NodeGraph, SeenAsAnRclcppNodeUnderItsRemappedName) {
   using Topics = std::set<std::pair<std::string, std::string>>;
   const Topics subscriptions = {{"/diff_bot/odom", "nav_msgs/msg/Odometry"},
                                 {"/docking_pose", "geometry_msgs/msg/PoseStamped"},
-                                {"/align_request", "quorvane_protocol/msg/Align"}};
+                                {"/align_request", "quorvane_protocol/msg/Align"},
+                                {"/parameter_events", "rcl_interfaces/msg/ParameterEvent"}};
   const Topics publications = {{"/align_result", "quorvane_protocol/msg/Align"},
                                {"/cmd_vel", "geometry_msgs/msg/Twist"},
                                {"/parameter_events", "rcl_interfaces/msg/ParameterEvent"},

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "docking_peer.hpp"
+#include "docking_peer/docking_peer.hpp"
 
 namespace {
 

@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
+#include <tuple>
 
-#include "docking_peer.hpp"
+#include "docking_peer/docking_peer.hpp"
 
 namespace {
 
@@ -32,72 +34,97 @@ class ParamsFile {
   std::string path_;
 };
 
+// Both stacks end the process with status 1 and name the culprit on standard error;
+// our client layer in one line of its own, rcl after an [ERROR] line and with its source
+// positions. Only our layer bounds a file's size and parameters: rcl reads such files.
 TEST(NodeStartup, ConfigurationErrorsFailWithOneLineOnStandardError) {
   const std::string type_error =
       "parameter 'trigger_mode' has invalid type: Wrong parameter type, parameter {trigger_mode} "
       "is of type {double}, setting it to {integer} is not allowed.\n";
   ParamsFile integer("    trigger_mode: 4\n");
   ParamsFile infinite("    upper_angle_: -.inf\n");
-  // Files that would hold start-up for long: too many parameters, too many
-  // bytes, aliases that expand a short file ten levels of ten deep.
+  // Files that would hold start-up for long: too many parameters, too many bytes.
   std::string many;
   for (int i = 0; i <= 10000; ++i) many += "    p" + std::to_string(i) + ": 1.0\n";
   ParamsFile too_many(many);
   ParamsFile too_big("    kp_w_: 1.0\n#" + std::string(1 << 20, '-') + "\n");
-  std::string nested = "    l0: &l0 {a: 0.0, b: 0.0, c: 0.0, d: 0.0, e: 0.0}\n";
-  for (int level = 1; level < 10; ++level) {
-    const std::string below = "*l" + std::to_string(level - 1);
-    nested += "    l" + std::to_string(level) + ": &l" + std::to_string(level) + " {a: " + below +
-              ", b: " + below + ", c: " + below + ", d: " + below + ", e: " + below + "}\n";
-  }
-  ParamsFile aliases(nested);
+  // Refused by rcl at the first alias, however small the expansion.
+  ParamsFile aliases("    l0: &l0 {a: 0.0, b: 0.0}\n    l1: {a: *l0}\n");
   const auto file_error = [](const ParamsFile& file, const std::string& error) {
-    return "Couldn't parse params file: '--params-file " + file.path() + "'. Error: " + error +
-           "\n";
+    return "Couldn't parse params file: '--params-file " + file.path() + "'. Error: " + error;
   };
-  const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"-p", "trigger_mode:=4"}, type_error},
-      {{"--params-file", integer.path()}, type_error},
-      {{"-p", "kp_w_:=.nan"}, "parameter 'kp_w_' must be a finite number, got nan\n"},
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;  // ours in full, or a part both stacks print
+    bool whole_line;
+    bool layer_bound;
+  };
+  const Case cases[] = {
+      {{"-p", "trigger_mode:=4"}, type_error, true, false},
+      {{"--params-file", integer.path()}, type_error, true, false},
+      {{"-p", "kp_w_:=.nan"}, "parameter 'kp_w_' must be a finite number, got nan\n", true, false},
       {{"--params-file", infinite.path()},
-       "parameter 'upper_angle_' must be a finite number, got -inf\n"},
-      {{"-p"}, ""},
-      {{"-p", "kp_w_"}, ""},
-      {{"--params-file", "no_such_dir/align_controller.yaml"}, ""},
-      {{"--params-file", too_many.path()},
-       file_error(too_many, "More than 10000 parameters in the file")},
-      {{"--params-file", too_big.path()}, file_error(too_big, "File larger than 1 MiB")},
+       "parameter 'upper_angle_' must be a finite number, got -inf\n",
+       true,
+       false},
+      {{"-p"}, "-p", false, false},
+      {{"-p", "kp_w_"}, "'-p kp_w_'", false, false},
+      {{"--params-file", "no_such_dir/align_controller.yaml"},
+       "'--params-file no_such_dir/align_controller.yaml'. Error: Error opening YAML file",
+       false,
+       false},
       {{"--params-file", aliases.path()},
-       file_error(aliases, "Aliases expand to more than 10000 values")},
+       file_error(aliases, "Will not support aliasing at line 4"),
+       false,
+       false},
+      {{"--params-file", too_many.path()},
+       file_error(too_many, "More than 10000 parameters in the file") + "\n",
+       true,
+       true},
+      {{"--params-file", too_big.path()},
+       file_error(too_big, "File larger than 1 MiB") + "\n",
+       true,
+       true},
   };
-  for (const auto& [args, expected] : cases) {
+  for (const auto& [args, message, whole_line, layer_bound] : cases) {
+    if (layer_bound && !kOwnClientLayer) continue;
     std::vector<std::string> argv{"--ros-args"};
     argv.insert(argv.end(), args.begin(), args.end());
     const auto node = spawn_node(50, argv);
     EXPECT_EQ(node->wait_exit(20s), 1) << args.back();
     const std::string err = node->stderr_text();
-    if (!expected.empty()) {
-      EXPECT_EQ(err, expected);
+    if (whole_line) {
+      EXPECT_EQ(err, message);
+    } else {
+      EXPECT_NE(err.find(message), std::string::npos) << err;
     }
-    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    if (kOwnClientLayer) {
+      EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    }
     EXPECT_EQ(node->stdout_text(), "") << args.back();
   }
 }
 
-// CYCLONEDDS_URI naming no readable file would leave the middleware on its
-// own defaults: multicast on every interface.
+// CYCLONEDDS_URI naming no readable file: our layer refuses it, where Cyclone DDS would
+// read a directory as an empty profile and leave loopback for multicast on every
+// interface (so that case runs on our layer only); a missing file ends both stacks.
 TEST(NodeStartup, CycloneddsUriMustNameReadableFilesInlineXmlStaysAllowed) {
   const std::string dir = std::filesystem::temp_directory_path().string();
-  const std::pair<std::string, std::string> bad[] = {
-      {"file://" + dir, "Is a directory"},
-      {dir + "/no_such_profile.xml", "No such file or directory"},
+  const std::tuple<std::string, std::string, bool> bad[] = {
+      {"file://" + dir, "Is a directory", true},
+      {dir + "/no_such_profile.xml", "No such file or directory", false},
   };
-  for (const auto& [uri, reason] : bad) {
+  for (const auto& [uri, reason, layer_only] : bad) {
+    if (layer_only && !kOwnClientLayer) continue;
     const auto node = spawn_node(51, {}, {"CYCLONEDDS_URI=" + uri});
     EXPECT_EQ(node->wait_exit(20s), 1) << uri;
-    EXPECT_EQ(node->stderr_text(), "CYCLONEDDS_URI names '" + uri +
-                                       "', which is not a readable regular file (" + reason +
-                                       ")\n");
+    if (kOwnClientLayer) {
+      EXPECT_EQ(node->stderr_text(), "CYCLONEDDS_URI names '" + uri +
+                                         "', which is not a readable regular file (" + reason +
+                                         ")\n");
+    } else {
+      EXPECT_NE(node->stderr_text().find(uri), std::string::npos) << node->stderr_text();
+    }
     EXPECT_EQ(node->stdout_text(), "");
   }
 
@@ -135,6 +162,7 @@ TEST(NodeStartup, ParamsFileAndCommandLineOverridesReachTheNode) {
   EXPECT_EQ(peer.results, std::vector<Align>{make_align(1, 1, 1)});
 }
 
+// With rclcpp's one line for the signal on standard error.
 TEST(NodeStartup, SigintAndSigtermEndWithStatusZero) {
   for (int sig : {SIGINT, SIGTERM}) {
     DockingPeer peer(55);
@@ -143,7 +171,11 @@ TEST(NodeStartup, SigintAndSigtermEndWithStatusZero) {
     peer.wait_line("step 1 ***********");
     peer.node().send_signal(sig);
     EXPECT_EQ(peer.node().wait_exit(10s), 0) << sig;
-    EXPECT_EQ(peer.node().stderr_text(), "");
+    EXPECT_TRUE(std::regex_match(
+        peer.node().stderr_text(),
+        std::regex(R"(\[INFO\] \[[0-9]{10}\.[0-9]{9}\] \[rclcpp\]: signal_handler\(signum=)" +
+                   std::to_string(sig) + "\\)\n")))
+        << peer.node().stderr_text();
   }
 }
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "docking_peer.hpp"
+#include "docking_peer/docking_peer.hpp"
 #include "robotcontroller.hpp"
 
 namespace {

@@ -15,7 +15,7 @@ out=$2
 shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 # Simulated runs stay on loopback whatever profile the environment names.
-export CYCLONEDDS_URI="file://$(cd "$here/../.." && pwd)/config/cyclonedds-localhost.xml"
+export CYCLONEDDS_URI="file://$install/dds_config/share/dds_config/cyclonedds-localhost.xml"
 timeout=${DOCK_TIMEOUT:-120}
 attempts=${DOCK_ATTEMPTS:-3}
 # Installed as `ros2 run` finds them: INSTALL_DIR/<package>/lib/<package>/<program>.

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "docking_peer.hpp"
+#include "docking_peer/docking_peer.hpp"
 #include "plain_types.h"
 #include "process_env.hpp"
 #include "test_keystore.hpp"

@@ -63,6 +63,7 @@ TEST_F(Ros2LiteNode, NodeListAndInfoShowAnRclcppNode) {
             "    /align_request: quorvane_protocol/msg/Align\n"
             "    /diff_bot/odom: nav_msgs/msg/Odometry\n"
             "    /docking_pose: geometry_msgs/msg/PoseStamped\n"
+            "    /parameter_events: rcl_interfaces/msg/ParameterEvent\n"
             "  Publishers:\n"
             "    /align_result: quorvane_protocol/msg/Align\n"
             "    /cmd_vel: geometry_msgs/msg/Twist\n"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "closed_loop.hpp"
-#include "docking_peer.hpp"
+#include "docking_peer/docking_peer.hpp"
 #include "test_keystore.hpp"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "closed_loop.hpp"
-#include "docking_peer.hpp"
+#include "docking_peer/docking_peer.hpp"
 
 namespace {
 

@@ -72,6 +72,7 @@ TEST(Ros2Lite, NodeInfoListsTheNodesEndpoints) {
             "/talker\n"
             "  Subscribers:\n"
             "    /cmd_in: geometry_msgs/msg/Twist\n"
+            "    /parameter_events: rcl_interfaces/msg/ParameterEvent\n"
             "  Publishers:\n"
             "    /chatter: geometry_msgs/msg/Twist\n"
             "    /parameter_events: rcl_interfaces/msg/ParameterEvent\n"

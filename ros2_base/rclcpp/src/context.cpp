@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -31,6 +32,8 @@ std::shared_ptr<Context> g_context;  // guarded by g_mutex
 // Read by signal handlers: lock-free atomics and a plain fd only.
 std::atomic<bool> g_running{false};
 std::atomic<int> g_wake_fd{-1};
+std::atomic<bool> g_log_signals{false};
+std::atomic<bool> g_colour_signals{false};
 
 struct InstalledHandler {
   int signal;
@@ -45,8 +48,67 @@ void wake_sleepers() {
   [[maybe_unused]] ssize_t n = write(g_wake_fd.load(), &one, sizeof(one));
 }
 
-extern "C" void on_shutdown_signal(int) {
+// Appends value in decimal, zero-padded to at least width digits.
+void append_number(char* line, size_t& length, long value, int width) {
+  char digits[24];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value > 0 || count < width);
+  while (count > 0) line[length++] = digits[--count];
+}
+
+void append_text(char* line, size_t& length, const char* text) {
+  while (*text != '\0') line[length++] = *text++;
+}
+
+// rclcpp's INFO line for a signal, as rcutils' console output writes it (on a terminal
+// between its colour resets); async-signal-safe.
+void log_signal(int signum) {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  const char* const reset = g_colour_signals.load() ? "\033[0m" : "";
+  char line[112];
+  size_t length = 0;
+  append_text(line, length, reset);
+  append_text(line, length, "[INFO] [");
+  append_number(line, length, now.tv_sec, 10);
+  append_text(line, length, ".");
+  append_number(line, length, now.tv_nsec, 9);
+  append_text(line, length, "] [rclcpp]: signal_handler(signum=");
+  append_number(line, length, signum, 1);
+  append_text(line, length, ")");
+  append_text(line, length, reset);
+  append_text(line, length, "\n");
+  [[maybe_unused]] ssize_t n = write(STDERR_FILENO, line, length);
+}
+
+// Whether rclcpp's INFO line gets through: console logs on, and the level of the logger
+// "rclcpp" (or the default one) at most INFO.
+bool logs_rclcpp_info(const Arguments& arguments) {
+  const auto own = arguments.logger_levels.find("rclcpp");
+  std::string level = own != arguments.logger_levels.end() && own->second != "unset"
+                          ? own->second
+                          : arguments.log_level.value_or("info");
+  return arguments.log_stdout && (level == "debug" || level == "info" || level == "unset");
+}
+
+// rcutils colours console output on a terminal; RCUTILS_COLORIZED_OUTPUT 0 or 1 decides
+// instead.
+bool colours_console() {
+  const char* forced = std::getenv("RCUTILS_COLORIZED_OUTPUT");
+  if (forced != nullptr && (std::strcmp(forced, "0") == 0 || std::strcmp(forced, "1") == 0)) {
+    return *forced == '1';
+  }
+  return isatty(STDERR_FILENO) == 1;
+}
+
+extern "C" void on_shutdown_signal(int signum) {
   const int saved_errno = errno;
+  if (g_log_signals.load()) {
+    log_signal(signum);
+  }
   g_running.store(false);
   wake_sleepers();
   errno = saved_errno;
@@ -218,6 +280,8 @@ void init(int argc, char const* const* argv, const InitOptions& /*init_options*/
   rclcpp_dds::reset_wake_fd();
   rclcpp_dds::g_context = std::move(context);
   rclcpp_dds::g_running.store(true);
+  rclcpp_dds::g_log_signals.store(rclcpp_dds::logs_rclcpp_info(rclcpp_dds::g_context->arguments));
+  rclcpp_dds::g_colour_signals.store(rclcpp_dds::colours_console());
   rclcpp_dds::install_handlers(signal_handler_options);
 }
 

@@ -34,6 +34,7 @@ struct Node::Impl {
   std::shared_ptr<Publisher<rcl_interfaces::msg::Log>> rosout;
   std::unique_ptr<rclcpp_dds::ParameterService> parameter_service;
   std::shared_ptr<Publisher<rcl_interfaces::msg::ParameterEvent>> parameter_events;
+  std::shared_ptr<Subscription<rcl_interfaces::msg::ParameterEvent>> time_source_events;
   // Creation order is delivery order; the owner decides their lifetime.
   std::vector<std::weak_ptr<SubscriptionBase>> subscriptions;
   std::vector<std::weak_ptr<ServiceBase>> services;

@@ -1,5 +1,7 @@
 #include "parameter_yaml.hpp"
 
+#include <yaml-cpp/eventhandler.h>
+#include <yaml-cpp/parser.h>
 #include <yaml-cpp/yaml.h>
 
 #include <cctype>
@@ -9,8 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "names.hpp"
@@ -166,17 +168,43 @@ std::string yaml_error(const YAML::Exception& error) {
   return message;
 }
 
-// One walk over the documents of a file, within its bounds. An alias shares the node of its
-// anchor, so a small file can name the same map or sequence any number of times: the values
-// of a node walked again are counted as its expansion.
+// rcl reads a parameter file event by event and refuses the first alias it meets: a file
+// that names a value twice starts no node on ROS 2 either.
+class AliasRefusal : public YAML::EventHandler {
+ public:
+  void OnAlias(const YAML::Mark& mark, YAML::anchor_t) override {
+    throw ParameterYamlError("Will not support aliasing at line " + std::to_string(mark.line + 1));
+  }
+  void OnDocumentStart(const YAML::Mark&) override {}
+  void OnDocumentEnd() override {}
+  void OnNull(const YAML::Mark&, YAML::anchor_t) override {}
+  void OnScalar(const YAML::Mark&, const std::string&, YAML::anchor_t,
+                const std::string&) override {}
+  void OnSequenceStart(const YAML::Mark&, const std::string&, YAML::anchor_t,
+                       YAML::EmitterStyle::value) override {}
+  void OnSequenceEnd() override {}
+  void OnMapStart(const YAML::Mark&, const std::string&, YAML::anchor_t,
+                  YAML::EmitterStyle::value) override {}
+  void OnMapEnd() override {}
+};
+
+void refuse_aliases(const std::string& text) {
+  std::istringstream stream(text);
+  YAML::Parser parser(stream);
+  AliasRefusal refusal;
+  while (parser.HandleNextDocument(refusal)) {
+  }
+}
+
+// One walk over the documents of a file, within its bound on parameters.
 class FileWalk {
  public:
   FileWalk(const ParameterSink& sink, std::string_view source) : sink_(sink), source_(source) {}
 
   // Keys above `ros__parameters` name the node; nested keys are namespaces joined with '/'.
-  void add_nodes(const std::string& node_prefix, const YAML::Node& map, bool repeated) {
+  void add_nodes(const std::string& node_prefix, const YAML::Node& map) {
     for (const auto& entry : map) {
-      const std::string key = key_of(entry.first, repeated);
+      const std::string key = key_of(entry.first);
       const YAML::Node& value = entry.second;
       if (key == "ros__parameters") {
         if (node_prefix.empty()) {
@@ -188,14 +216,13 @@ class FileWalk {
                                    at_line(entry.first) + ": " + *problem);
         }
         if (value.IsMap()) {
-          add_parameters(node_prefix, "", value, repeated || walked_before(value));
+          add_parameters(node_prefix, "", value);
         } else if (!value.IsNull()) {
           throw ParameterYamlError("Expected a map of parameters under ros__parameters" +
                                    at_line(value));
         }
       } else if (value.IsMap()) {
-        add_nodes(node_prefix.empty() ? key : node_prefix + "/" + key, value,
-                  repeated || walked_before(value));
+        add_nodes(node_prefix.empty() ? key : node_prefix + "/" + key, value);
       } else if (value.IsSequence()) {
         throw ParameterYamlError("Sequences can only be values and not keys in params. Error" +
                                  at_line(value));
@@ -207,21 +234,17 @@ class FileWalk {
   }
 
  private:
-  void add_parameters(const std::string& node, const std::string& prefix, const YAML::Node& map,
-                      bool repeated) {
+  void add_parameters(const std::string& node, const std::string& prefix, const YAML::Node& map) {
     for (const auto& entry : map) {
-      const std::string key = key_of(entry.first, repeated);
+      const std::string key = key_of(entry.first);
       const std::string name = prefix.empty() ? key : prefix + "." + key;
       const YAML::Node& value = entry.second;
       if (value.IsMap()) {
-        add_parameters(node, name, value, repeated || walked_before(value));
+        add_parameters(node, name, value);
       } else if (value.IsNull() && !null_literal(source_, value.Mark())) {
         // An empty value has no position of its own.
         throw ParameterYamlError("No value" + at_line(entry.first));
       } else {
-        if (value.IsSequence() && (repeated || walked_before(value))) {
-          expand(value.size());
-        }
         if (++parameters_ > kMaxParametersPerFile) {
           throw ParameterYamlError("More than " + std::to_string(kMaxParametersPerFile) +
                                    " parameters in the file");
@@ -231,33 +254,16 @@ class FileWalk {
     }
   }
 
-  // The key of one map entry, counted when the map is walked again.
-  std::string key_of(const YAML::Node& key, bool repeated) {
-    if (repeated) {
-      expand(1);
-    }
+  static std::string key_of(const YAML::Node& key) {
     if (!key.IsScalar() || key.Scalar().empty()) {
       throw ParameterYamlError("No key" + at_line(key));
     }
     return key.Scalar();
   }
 
-  // Nodes are told apart by where they start in the file; an alias has its anchor's place.
-  bool walked_before(const YAML::Node& node) { return !walked_.insert(node.Mark().pos).second; }
-
-  void expand(size_t values) {
-    expanded_ += values;
-    if (expanded_ > kMaxAliasExpansion) {
-      throw ParameterYamlError("Aliases expand to more than " + std::to_string(kMaxAliasExpansion) +
-                               " values");
-    }
-  }
-
   const ParameterSink& sink_;
   std::string_view source_;
-  std::unordered_set<int> walked_;
   size_t parameters_ = 0;
-  size_t expanded_ = 0;
 };
 
 }  // namespace
@@ -281,6 +287,7 @@ void read_parameter_file(const std::string& path, const ParameterSink& sink) {
   }
   std::vector<YAML::Node> documents;
   try {
+    refuse_aliases(text);
     documents = YAML::LoadAll(text);
   } catch (const YAML::Exception& error) {
     throw ParameterYamlError(yaml_error(error));
@@ -288,7 +295,7 @@ void read_parameter_file(const std::string& path, const ParameterSink& sink) {
   FileWalk walk(sink, text);
   for (const auto& document : documents) {
     if (document.IsMap()) {
-      walk.add_nodes("", document, false);
+      walk.add_nodes("", document);
     } else if (document.IsSequence()) {
       throw ParameterYamlError("Sequences can only be values and not keys in params. Error" +
                                at_line(document));

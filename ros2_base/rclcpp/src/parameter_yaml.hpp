@@ -15,11 +15,10 @@ struct ParameterYamlError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Bounds on a parameter file, so that no file can hold start-up for long: its size, the
-// parameters it gives, and the values its aliases expand to beyond what it spells out.
+// Bounds on a parameter file, so that no file can hold start-up for long: its size and the
+// parameters it gives. Aliases, which could name a value many times over, are refused.
 constexpr size_t kMaxParameterFileBytes = 1 << 20;
 constexpr size_t kMaxParametersPerFile = 10000;
-constexpr size_t kMaxAliasExpansion = 10000;
 
 // The value of a `-p name:=value` rule: "4", "4.0", "'text'", "[1, 2]", ...
 rclcpp::ParameterValue parse_parameter_value(const std::string& text);

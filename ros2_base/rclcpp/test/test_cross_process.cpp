@@ -12,9 +12,11 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "listeners.hpp"
@@ -111,16 +113,35 @@ TEST_F(CrossProcess, DepthOneSubscriberGetsOnlyTheNewestOfTen) {
 }
 
 // A 5 s period: only a wake-up by the signal ends the loop within a second,
-// and only ok() turning false ends it before a minute.
+// and only ok() turning false ends it before a minute. rclcpp's line for the
+// signal goes to standard error unless its logger is set above INFO.
 TEST_F(CrossProcess, SigTermAndSigIntEndARateLoopAtOnce) {
-  for (const auto& [sig, domain] : {std::pair{SIGTERM, "24"}, std::pair{SIGINT, "25"}}) {
-    ChildProcess peer({TEST_PEER, "rate", "0.2"}, on_domain(domain));
+  const std::regex logged(
+      R"(\[INFO\] \[[0-9]{10}\.[0-9]{9}\] \[rclcpp\]: signal_handler\(signum=([0-9]+)\)\n)");
+  const std::tuple<int, const char*, std::vector<std::string>> cases[] = {
+      {SIGTERM, "24", {}},
+      {SIGINT, "25", {}},
+      {SIGINT, "29", {"--ros-args", "--log-level", "rclcpp:=warn"}},
+      {SIGTERM, "29", {"--ros-args", "--disable-stdout-logs"}},
+  };
+  for (const auto& [sig, domain, ros_args] : cases) {
+    std::vector<std::string> argv = {TEST_PEER, "rate", "0.2"};
+    argv.insert(argv.end(), ros_args.begin(), ros_args.end());
+    ChildProcess peer(argv, on_domain(domain));
     ASSERT_TRUE(peer.wait_for_line_containing("tick", kStartup)) << peer.stderr_text();
     const auto sent = Clock::now();
     peer.send_signal(sig);
     EXPECT_EQ(peer.wait_exit(milliseconds(5000)), 0) << strsignal(sig) << peer.stderr_text();
     EXPECT_LT(Clock::now() - sent, milliseconds(1000)) << strsignal(sig);
     EXPECT_TRUE(peer.wait_for_line_containing("stopped", milliseconds(1000))) << strsignal(sig);
+    std::smatch line;
+    const std::string err = peer.stderr_text();
+    if (ros_args.empty()) {
+      ASSERT_TRUE(std::regex_match(err, line, logged)) << err;
+      EXPECT_EQ(line[1].str(), std::to_string(sig));
+    } else {
+      EXPECT_EQ(err, "") << ros_args.back();
+    }
   }
 }
 

@@ -87,6 +87,7 @@ TEST_F(Graph, NodesAndCountsFollowThePeer) {
       wait_until([&] { return node_->count_subscribers("/robot1/cmd_vel") == 1; }, kStartup));
   EXPECT_EQ(node_->get_subscriber_names_and_types_by_node("observer", "/"),
             (std::map<std::string, std::vector<std::string>>{
+                {"/parameter_events", {"rcl_interfaces/msg/ParameterEvent"}},
                 {"/robot1/cmd_vel", {"geometry_msgs/msg/Twist"}}}));
   sub.reset();
   EXPECT_TRUE(
@@ -103,6 +104,7 @@ TEST_F(Graph, NodesAndCountsFollowThePeer) {
                 {"/rosout", {"rcl_interfaces/msg/Log"}}}));
   EXPECT_EQ(node_->get_subscriber_names_and_types_by_node("dock1", "/robot1"),
             (std::map<std::string, std::vector<std::string>>{
+                {"/parameter_events", {"rcl_interfaces/msg/ParameterEvent"}},
                 {"/robot1/odom", {"nav_msgs/msg/Odometry"}}}));
   const auto services = node_->get_service_names_and_types_by_node("dock1", "/robot1");
   EXPECT_EQ(services.size(), 6u);
@@ -272,9 +274,9 @@ TEST_F(DiscoveryInfo, SampleListsTheNodeAndItsEndpoints) {
       remote_endpoint(DDS_BUILTIN_TOPIC_DCPSPUBLICATION, "rt/robot1/cmd_vel");
   const rclcpp_dds::Gid reader_gid =
       remote_endpoint(DDS_BUILTIN_TOPIC_DCPSSUBSCRIPTION, "rt/robot1/odom");
-  // Besides these, /rosout, /parameter_events and the six parameter services.
+  // Besides these, /rosout, /parameter_events (both ways) and the six parameter services.
   ASSERT_EQ(node.writer_gid_seq.size(), 9u);
-  ASSERT_EQ(node.reader_gid_seq.size(), 7u);
+  ASSERT_EQ(node.reader_gid_seq.size(), 8u);
   const auto listed = [](const auto& gids, const rclcpp_dds::Gid& gid) {
     return std::any_of(gids.begin(), gids.end(), [&](const auto& listed_gid) {
       return std::equal(gid.begin(), gid.end(), listed_gid.data.begin());

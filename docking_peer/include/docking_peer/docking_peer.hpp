@@ -16,6 +16,14 @@
 #include "test_support/child_process.hpp"
 
 using namespace std::chrono_literals;
+
+// Built against this tree's client layer rather than ROS 2's rclcpp: the two word
+// start-up failures differently, and only the layer bounds parameter files.
+#if __has_include("rclcpp_dds/type_support.hpp")
+constexpr bool kOwnClientLayer = true;
+#else
+constexpr bool kOwnClientLayer = false;
+#endif
 using geometry_msgs::msg::Twist;
 using quorvane_protocol::msg::Align;
 
@@ -40,6 +48,8 @@ class DockingPeer {
   // waits until all five topics match.
   test_support::ChildProcess& start_node(const std::vector<std::string>& args = {},
                                          const std::vector<std::string>& env = {});
+  // The same for a node process already started.
+  test_support::ChildProcess& adopt_node(std::unique_ptr<test_support::ChildProcess> node);
   test_support::ChildProcess& node() { return *node_; }
 
   // Spins until cond holds; false on timeout.
@@ -103,8 +113,22 @@ void expect_bounded_commands(const std::vector<Twist>& cmds);
 // Returns how many lines it checked.
 size_t expect_bounded_regulators(const std::vector<std::string>& lines, size_t from = 0);
 
-// Runs the align_controller executable on domain domain_id, logging to
-// standard output at info level; env ("NAME=value") adds to its environment.
-std::unique_ptr<test_support::ChildProcess> spawn_node(int domain_id,
-                                                       const std::vector<std::string>& args,
-                                                       const std::vector<std::string>& env = {});
+// Runs the node executable exe on domain domain_id, logging to standard output
+// at info level; env ("NAME=value") adds to its environment.
+std::unique_ptr<test_support::ChildProcess> spawn_program(const std::string& exe, int domain_id,
+                                                          const std::vector<std::string>& args,
+                                                          const std::vector<std::string>& env);
+
+// Each test target names the align_controller executable it runs: its own
+// build's, or an installed one.
+#ifdef ALIGN_CONTROLLER_EXE
+inline std::unique_ptr<test_support::ChildProcess> spawn_node(
+    int domain_id, const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
+  return spawn_program(ALIGN_CONTROLLER_EXE, domain_id, args, env);
+}
+
+inline test_support::ChildProcess& DockingPeer::start_node(const std::vector<std::string>& args,
+                                                           const std::vector<std::string>& env) {
+  return adopt_node(spawn_node(domain_id_, args, env));
+}
+#endif

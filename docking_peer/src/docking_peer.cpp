@@ -1,4 +1,4 @@
-#include "docking_peer.hpp"
+#include "docking_peer/docking_peer.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <optional>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 DockingPeer::DockingPeer(int domain_id) : domain_id_(domain_id) {
   setenv("ROS_DOMAIN_ID", std::to_string(domain_id).c_str(), 1);
@@ -36,10 +37,10 @@ DockingPeer::~DockingPeer() {
   rclcpp::shutdown();
 }
 
-std::unique_ptr<test_support::ChildProcess> spawn_node(int domain_id,
-                                                       const std::vector<std::string>& args,
-                                                       const std::vector<std::string>& env) {
-  std::vector<std::string> argv{ALIGN_CONTROLLER_EXE};
+std::unique_ptr<test_support::ChildProcess> spawn_program(const std::string& exe, int domain_id,
+                                                          const std::vector<std::string>& args,
+                                                          const std::vector<std::string>& env) {
+  std::vector<std::string> argv{exe};
   argv.insert(argv.end(), args.begin(), args.end());
   test_support::ChildProcess::Options options;
   options.set_env = {"ROS_DOMAIN_ID=" + std::to_string(domain_id), "SPDLOG_STDOUT=true",
@@ -48,9 +49,9 @@ std::unique_ptr<test_support::ChildProcess> spawn_node(int domain_id,
   return std::make_unique<test_support::ChildProcess>(argv, options);
 }
 
-test_support::ChildProcess& DockingPeer::start_node(const std::vector<std::string>& args,
-                                                    const std::vector<std::string>& env) {
-  node_ = spawn_node(domain_id_, args, env);
+test_support::ChildProcess& DockingPeer::adopt_node(
+    std::unique_ptr<test_support::ChildProcess> node) {
+  node_ = std::move(node);
   // Volatile topics drop what is published before matching.
   const bool matched = spin_until(
       [this] {
