@@ -62,6 +62,12 @@ bench: build
 bench-client-layer: build
 	bench/client_layer/compare.sh install
 
+# The layer against the real rclcpp: the same probe and node built against each, run in
+# turns; the rclcpp side is the one make test-ros2 builds.
+.PHONY: bench-versus-rclcpp
+bench-versus-rclcpp: build
+	bench/client_layer/versus_rclcpp.sh install install-ros2
+
 format:
 	git ls-files '*.cpp' '*.hpp' '*.h' '*.c' | xargs clang-format -i
 
