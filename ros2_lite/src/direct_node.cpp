@@ -49,8 +49,10 @@ DirectNode::DirectNode(const ParsedArgs& args) {
   const double seconds = spin_time(args);
   const char* argv[] = {"ros2_lite"};
   rclcpp::init(1, argv);
-  node_ = std::make_shared<rclcpp::Node>("_ros2_lite_" + std::to_string(getpid()),
-                                         rclcpp::NodeOptions().start_parameter_services(false));
+  // Endpoints as the ros2 command's own node has them.
+  node_ = std::make_shared<rclcpp::Node>(
+      "_ros2_lite_" + std::to_string(getpid()),
+      rclcpp::NodeOptions().start_parameter_services(false).start_time_source_subscription(false));
   rclcpp::sleep_for(
       std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(seconds)));
 }

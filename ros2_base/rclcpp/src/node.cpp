@@ -68,8 +68,11 @@ Node::Node(const std::string& node_name, const std::string& namespace_, const No
   }
   // rclcpp's TimeSource: it listens here for use_sim_time; without ROS time the events are
   // only taken, but ROS 2 tools list the subscription as every rclcpp node's.
-  impl_->time_source_events = create_subscription<rcl_interfaces::msg::ParameterEvent>(
-      "/parameter_events", ParameterEventsQoS(), [](const rcl_interfaces::msg::ParameterEvent&) {});
+  if (options.start_time_source_subscription()) {
+    impl_->time_source_events = create_subscription<rcl_interfaces::msg::ParameterEvent>(
+        "/parameter_events", ParameterEventsQoS(),
+        [](const rcl_interfaces::msg::ParameterEvent&) {});
+  }
   declare_parameter("use_sim_time", ParameterValue(false));
   declare_parameter_events_qos(*this);
 }
