@@ -25,6 +25,7 @@ struct ClientBase::Impl {
   std::shared_ptr<rclcpp::ClientBase> goal_client;
   std::shared_ptr<rclcpp::ClientBase> result_client;
   std::shared_ptr<rclcpp::SubscriptionBase> feedback_subscription;
+  std::shared_ptr<GoalStatusArray> last_status;
   std::independent_bits_engine<std::default_random_engine, 8, unsigned int> random_bytes{
       std::random_device{}()};
 };
@@ -41,6 +42,7 @@ ClientBase::ClientBase(rclcpp::Node& node, const std::string& action_name)
         action_name + "/_action/status", DefaultActionStatusQoS(),
         [slot](std::shared_ptr<GoalStatusArray> message) {
           if (auto self = slot->lock()) {
+            self->impl_->last_status = message;
             self->handle_status_message(std::move(message));
           }
         });
@@ -83,6 +85,17 @@ bool ClientBase::wait_for_action_server_nanoseconds(std::chrono::nanoseconds tim
                           : std::min<std::chrono::nanoseconds>(kServerPollPeriod, left));
   }
   return false;
+}
+
+std::optional<int8_t> ClientBase::last_status_of(const GoalUUID& uuid) const {
+  if (impl_->last_status) {
+    for (const auto& status : impl_->last_status->status_list) {
+      if (status.goal_info.goal_id.uuid == uuid) {
+        return status.status;
+      }
+    }
+  }
+  return std::nullopt;
 }
 
 GoalUUID ClientBase::generate_goal_id() {

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -70,6 +71,11 @@ class ClientBase {
                            std::function<void(std::shared_ptr<CancelResponseMessage>)> callback);
 
   virtual void handle_status_message(std::shared_ptr<void> message) = 0;
+
+  // The goal's state in the latest status message. A server publishes a goal's
+  // first status right after its goal response, and spin_some takes messages
+  // before replies: a new goal handle starts from what came first.
+  std::optional<int8_t> last_status_of(const GoalUUID& uuid) const;
 
   const std::shared_ptr<std::weak_ptr<ClientBase>>& self_slot() const { return self_; }
 
@@ -157,6 +163,9 @@ class Client : public ClientBase {
           goal_info.stamp = goal_response->stamp;
           std::shared_ptr<GoalHandle> goal_handle(
               new GoalHandle(goal_info, options.feedback_callback, options.result_callback));
+          if (auto status = self->last_status_of(goal_info.goal_id.uuid)) {
+            goal_handle->set_status(*status);
+          }
           {
             std::lock_guard<std::mutex> guard(self->goal_handles_mutex_);
             self->goal_handles_[goal_handle->get_goal_id()] = goal_handle;

@@ -4,8 +4,8 @@
 //   action_peer server [ACTION] [--result-timeout SECONDS] [--ros-args ...]
 //   action_peer client SCENARIO [ACTION] [--ros-args ...]
 //
-// The server runs each goal as its `plan` says (see plan_of below) and prints a
-// line per callback. The client runs one scenario and prints what it saw, with
+// The server runs each goal as its `plan` says (see sequence_server.hpp) and
+// prints a line per callback. The client runs one scenario and prints what it saw, with
 // nothing that differs from run to run (no ids, no stamps), so that transcripts
 // of the two stacks can be compared line by line. Exit status 0 when the
 // scenario ran to its end, 1 otherwise.
@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,12 +25,13 @@
 #include "action_msgs/srv/cancel_goal.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp_action/rclcpp_action.hpp"
+#include "sequence_server.hpp"
 #include "wire_test_msgs/action/sequence.hpp"
 
 namespace {
 
-using Sequence = wire_test_msgs::action::Sequence;
-using GoalHandle = rclcpp_action::ServerGoalHandle<Sequence>;
+using action_peer::count_to;
+using action_peer::Sequence;
 using ClientGoalHandle = rclcpp_action::ClientGoalHandle<Sequence>;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
@@ -46,98 +48,19 @@ std::string join(const std::vector<int32_t>& numbers) {
   return out.str();
 }
 
-std::vector<int32_t> count_to(int32_t n) {
-  std::vector<int32_t> numbers;
-  for (int32_t i = 1; i <= n; ++i) numbers.push_back(i);
-  return numbers;
-}
-
 // ---------------------------------------------------------------- server
-
-// Plans: succeed (count to order, then succeed), abort (count, then abort), hold
-// (count, then wait for a cancel), refuse_cancel (refuse cancels, count,
-// succeed), defer (accepted deferred, executed 0.3 s later, then as succeed),
-// drop (the goal handle is let go at once), reject (refused).
-struct RunningGoal {
-  std::shared_ptr<GoalHandle> handle;
-  int32_t done = 0;
-  Clock::time_point next;
-};
 
 int run_server(const std::string& action, double result_timeout) {
   auto node = std::make_shared<rclcpp::Node>("action_peer_server");
-  std::vector<RunningGoal> running;
   auto options = rcl_action_server_get_default_options();
   if (result_timeout >= 0) {
     options.result_timeout.nanoseconds = static_cast<int64_t>(result_timeout * 1e9);
   }
-  auto server = rclcpp_action::create_server<Sequence>(
-      node, action,
-      [](const rclcpp_action::GoalUUID&, std::shared_ptr<const Sequence::Goal> goal) {
-        say("goal " + goal->plan + " " + std::to_string(goal->order));
-        if (goal->plan == "reject") return rclcpp_action::GoalResponse::REJECT;
-        if (goal->plan == "defer") return rclcpp_action::GoalResponse::ACCEPT_AND_DEFER;
-        return rclcpp_action::GoalResponse::ACCEPT_AND_EXECUTE;
-      },
-      [](std::shared_ptr<GoalHandle> handle) {
-        const auto& plan = handle->get_goal()->plan;
-        say("cancel " + plan);
-        return plan == "refuse_cancel" ? rclcpp_action::CancelResponse::REJECT
-                                       : rclcpp_action::CancelResponse::ACCEPT;
-      },
-      [&running](std::shared_ptr<GoalHandle> handle) {
-        say("accepted " + handle->get_goal()->plan + (handle->is_executing() ? " executing" : ""));
-        if (handle->get_goal()->plan != "drop") {
-          // The first feedback waits for the client to have its goal handle.
-          running.push_back({handle, 0, Clock::now() + milliseconds(300)});
-        }
-      },
-      options);
+  action_peer::SequenceServer server(node, action, options, say);
   say("ready");
   while (rclcpp::ok()) {
     rclcpp::spin_some(node);
-    const auto now = Clock::now();
-    for (auto it = running.begin(); it != running.end();) {
-      auto& goal = *it;
-      const auto& request = *goal.handle->get_goal();
-      auto result = std::make_shared<Sequence::Result>();
-      result->sequence = count_to(goal.done);
-      if (goal.handle->is_canceling()) {
-        result->outcome = "canceled";
-        goal.handle->canceled(result);
-        say("ended canceled " + request.plan);
-      } else if (now < goal.next) {
-        ++it;
-        continue;
-      } else if (!goal.handle->is_executing()) {
-        goal.handle->execute();
-        say("executing " + request.plan);
-        goal.next = now + milliseconds(300);
-        ++it;
-        continue;
-      } else if (goal.done < request.order) {
-        auto feedback = std::make_shared<Sequence::Feedback>();
-        feedback->partial_sequence = count_to(++goal.done);
-        goal.handle->publish_feedback(feedback);
-        // Time after the last feedback for it to arrive before the result.
-        goal.next = now + milliseconds(goal.done < request.order ? 50 : 150);
-        ++it;
-        continue;
-      } else if (request.plan == "hold") {
-        goal.next = now + milliseconds(20);
-        ++it;
-        continue;
-      } else if (request.plan == "abort") {
-        result->outcome = "aborted";
-        goal.handle->abort(result);
-        say("ended aborted " + request.plan);
-      } else {
-        result->outcome = "succeeded";
-        goal.handle->succeed(result);
-        say("ended succeeded " + request.plan);
-      }
-      it = running.erase(it);
-    }
+    server.step();
     rclcpp::sleep_for(milliseconds(2));
   }
   return 0;
@@ -340,7 +263,17 @@ int run_client(const std::string& scenario_name, const std::string& action) {
     say("first " + s.result(first));
     say("second " + s.result(second));
   } else if (name == "cancel_before") {
+    // The server stamps a goal after its response: its status says it has.
+    std::set<rclcpp_action::GoalUUID> listed;
+    auto status = s.node()->create_subscription<action_msgs::msg::GoalStatusArray>(
+        action + "/_action/status", rclcpp::QoS(1).transient_local(),
+        [&listed](std::shared_ptr<action_msgs::msg::GoalStatusArray> message) {
+          for (const auto& goal : message->status_list) listed.insert(goal.goal_info.goal_id.uuid);
+        });
     auto first = s.send(0, "hold");
+    if (!first || !s.spin_until([&] { return listed.count(first->get_goal_id()) != 0; })) {
+      return 1;
+    }
     const auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
     const rclcpp::Time between(
         std::chrono::duration_cast<std::chrono::nanoseconds>(since_epoch).count());
@@ -449,12 +382,11 @@ int run_client(const std::string& scenario_name, const std::string& action) {
           arrays.push_back(*message);
         });
     s.spin_until([&] { return !arrays.empty(); });
-    std::string listed = "none";
-    if (!arrays.empty()) {
-      listed = std::to_string(arrays.back().status_list.size()) + " goals";
-      for (const auto& status : arrays.back().status_list) {
-        if (status.goal_info.goal_id.uuid == id)
-          listed += ", the expired one " + std::string(status_name(status.status));
+    std::string listed = arrays.empty() ? "none" : "without the expired goal";
+    for (const auto& status :
+         arrays.empty() ? std::vector<action_msgs::msg::GoalStatus>() : arrays.back().status_list) {
+      if (status.goal_info.goal_id.uuid == id) {
+        listed = "with the expired goal " + std::string(status_name(status.status));
       }
     }
     say("late status " + listed);
@@ -464,6 +396,14 @@ int run_client(const std::string& scenario_name, const std::string& action) {
     if (!handle || !s.feedback_came()) return 1;
     say("leaving");
     std::_Exit(0);
+  } else if (name == "linger") {
+    // An idle client that tools can see, until SIGINT or SIGTERM (60 s at most).
+    say("lingering");
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    while (rclcpp::ok() && Clock::now() < deadline) {
+      rclcpp::spin_some(s.node());
+      rclcpp::sleep_for(milliseconds(20));
+    }
   } else {
     say("unknown scenario " + name);
     return 1;
