@@ -50,12 +50,10 @@ peer() {
 start_server() {
   local side=$1 log=$2
   shift 2
-  local program=$our_peer
-  [ "$side" = theirs ] && program=$their_peer
   if [ "$side" = theirs ]; then
-    time_limit=300 side_argv theirs "${with_ws[@]}" "$program" server "$@"
+    time_limit=300 side_argv theirs "${with_ws[@]}" "$their_peer" server "$@"
   else
-    time_limit=300 side_argv ours "$program" server "$@"
+    time_limit=300 side_argv ours "$our_peer" server "$@"
   fi
   "${argv[@]}" >"$log" 2>&1 &
   server_pid=$!
@@ -134,7 +132,12 @@ echo "ros2 action against our server and the real one"
 for side in theirs ours; do
   mkdir -p "$work/cli/$side"
   start_server "$side" "$work/cli/$side/server.log" || exit 1
-  peer "$side" client linger >"$work/cli/$side/linger.log" 2>&1 &
+  if [ "$side" = theirs ]; then
+    side_argv theirs "${with_ws[@]}" "$their_peer" client linger
+  else
+    side_argv ours "$our_peer" client linger
+  fi
+  "${argv[@]}" >"$work/cli/$side/linger.log" 2>&1 &
   linger_pid=$!
   pids+=("$linger_pid")
   for _ in $(seq 100); do
