@@ -82,8 +82,6 @@ ServerBase::~ServerBase() = default;
 
 void ServerBase::activate(const std::shared_ptr<ServerBase>& self) { *self_ = self; }
 
-std::shared_ptr<ServerBase> ServerBase::lock_self() const { return self_->lock(); }
-
 void ServerBase::execute_goal_request_received(const std::shared_ptr<rmw_request_id_t>& request_id,
                                                std::shared_ptr<void> request,
                                                const GoalUUID& uuid) {

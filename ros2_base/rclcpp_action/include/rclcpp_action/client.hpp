@@ -21,6 +21,7 @@
 #include "rclcpp/subscription.hpp"
 #include "rclcpp/time.hpp"
 #include "rclcpp_action/client_goal_handle.hpp"
+#include "rclcpp_action/detail/self_slot.hpp"
 #include "rclcpp_action/exceptions.hpp"
 #include "rclcpp_action/types.hpp"
 
@@ -77,11 +78,11 @@ class ClientBase {
   // before replies: a new goal handle starts from what came first.
   std::optional<int8_t> last_status_of(const GoalUUID& uuid) const;
 
-  const std::shared_ptr<std::weak_ptr<ClientBase>>& self_slot() const { return self_; }
+  const detail::SelfSlot<ClientBase>& self_slot() const { return self_; }
 
  private:
   // The slot the callbacks hold: filled by activate.
-  std::shared_ptr<std::weak_ptr<ClientBase>> self_;
+  detail::SelfSlot<ClientBase> self_;
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
@@ -252,9 +253,8 @@ class Client : public ClientBase {
   using FeedbackMessage = typename ActionT::Impl::FeedbackMessage;
   using GoalStatusMessage = typename ActionT::Impl::GoalStatusMessage;
 
-  static std::shared_ptr<Client<ActionT>> typed(
-      const std::shared_ptr<std::weak_ptr<ClientBase>>& slot) {
-    return std::static_pointer_cast<Client<ActionT>>(slot->lock());
+  static std::shared_ptr<Client<ActionT>> typed(const detail::SelfSlot<ClientBase>& slot) {
+    return detail::lock_as<Client<ActionT>>(slot);
   }
 
   void handle_feedback_message(std::shared_ptr<FeedbackMessage> feedback_message) {

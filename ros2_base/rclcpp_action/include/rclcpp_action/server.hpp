@@ -12,6 +12,7 @@
 #include "rcl_action/action_server.h"
 #include "rclcpp/node.hpp"
 #include "rclcpp/request_id.hpp"
+#include "rclcpp_action/detail/self_slot.hpp"
 #include "rclcpp_action/server_goal_handle.hpp"
 #include "rclcpp_action/types.hpp"
 
@@ -78,9 +79,7 @@ class ServerBase {
   // then the new state goes out.
   void on_terminal_state(const GoalUUID& uuid, std::shared_ptr<void> result_response);
 
-  // The server, for callbacks that must not outlive it; empty until activate.
-  std::shared_ptr<ServerBase> lock_self() const;
-  const std::shared_ptr<std::weak_ptr<ServerBase>>& self_slot() const { return self_; }
+  const detail::SelfSlot<ServerBase>& self_slot() const { return self_; }
 
  private:
   // The cancel service's callback, answered at once.
@@ -88,7 +87,7 @@ class ServerBase {
                                        action_msgs::srv::CancelGoal::Response& response);
 
   // The slot the service callbacks hold: filled by activate.
-  std::shared_ptr<std::weak_ptr<ServerBase>> self_;
+  detail::SelfSlot<ServerBase> self_;
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
@@ -167,22 +166,22 @@ class Server : public ServerBase, public std::enable_shared_from_this<Server<Act
 
   void call_goal_accepted_callback(std::shared_ptr<detail::GoalRecord> record, GoalUUID uuid,
                                    std::shared_ptr<void> goal_request_message) override {
-    std::weak_ptr<ServerBase> weak_this = lock_self();
-    auto on_terminal_state = [weak_this](const GoalUUID& goal_uuid,
-                                         std::shared_ptr<void> result_message) {
-      if (auto self = std::static_pointer_cast<Server<ActionT>>(weak_this.lock())) {
+    auto slot = self_slot();
+    auto on_terminal_state = [slot](const GoalUUID& goal_uuid,
+                                    std::shared_ptr<void> result_message) {
+      if (auto self = typed(slot)) {
         self->on_terminal_state(goal_uuid, std::move(result_message));
         std::lock_guard<std::mutex> lock(self->goal_handles_mutex_);
         self->goal_handles_.erase(goal_uuid);
       }
     };
-    auto on_executing = [weak_this](const GoalUUID& goal_uuid) {
-      if (auto self = std::static_pointer_cast<Server<ActionT>>(weak_this.lock())) {
+    auto on_executing = [slot](const GoalUUID& goal_uuid) {
+      if (auto self = typed(slot)) {
         self->on_executing(goal_uuid);
       }
     };
-    auto publish_feedback = [weak_this](std::shared_ptr<FeedbackMessage> feedback_msg) {
-      if (auto self = std::static_pointer_cast<Server<ActionT>>(weak_this.lock())) {
+    auto publish_feedback = [slot](std::shared_ptr<FeedbackMessage> feedback_msg) {
+      if (auto self = typed(slot)) {
         self->feedback_publisher_->publish(*feedback_msg);
       }
     };
@@ -222,9 +221,8 @@ class Server : public ServerBase, public std::enable_shared_from_this<Server<Act
   using GetResultService = typename ActionT::Impl::GetResultService;
   using FeedbackMessage = typename ActionT::Impl::FeedbackMessage;
 
-  static std::shared_ptr<Server<ActionT>> typed(
-      const std::shared_ptr<std::weak_ptr<ServerBase>>& slot) {
-    return std::static_pointer_cast<Server<ActionT>>(slot->lock());
+  static std::shared_ptr<Server<ActionT>> typed(const detail::SelfSlot<ServerBase>& slot) {
+    return detail::lock_as<Server<ActionT>>(slot);
   }
 
   GoalCallback handle_goal_;
