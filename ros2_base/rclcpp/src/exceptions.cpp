@@ -36,5 +36,11 @@ UnknownROSArgsError::UnknownROSArgsError(std::vector<std::string>&& unknown_ros_
     : std::runtime_error("found unknown ROS arguments: " + join_quoted(unknown_ros_args_in)),
       unknown_ros_args(std::move(unknown_ros_args_in)) {}
 
+RCLErrorBase::RCLErrorBase(int32_t ret_in, const std::string& message_in)
+    : ret(ret_in), message(message_in), line(0), formatted_message(message_in) {}
+
+RCLError::RCLError(int32_t ret_in, const std::string& message_in, const std::string& prefix)
+    : RCLErrorBase(ret_in, message_in), std::runtime_error(prefix + message_in) {}
+
 }  // namespace exceptions
 }  // namespace rclcpp

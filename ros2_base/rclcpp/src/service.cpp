@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 #include <deque>
+#include <mutex>
 #include <stdexcept>
 
 #include "entities.hpp"
@@ -73,6 +74,7 @@ struct ServiceBase::Impl {
 
   void reply(const rclcpp_dds::RequestHeader& header, dds_instance_handle_t request_writer,
              std::shared_ptr<void> response) {
+    std::lock_guard<std::mutex> lock(mutex);
     switch (presence(request_writer)) {
       case rclcpp_dds::ClientPresence::gone:
         break;
@@ -89,6 +91,8 @@ struct ServiceBase::Impl {
   rclcpp_dds::Endpoint reply_writer;
   rclcpp_dds::Endpoint request_reader;
   std::unique_ptr<rclcpp_dds::GraphRegistration> registrations[2];
+  // A deferred reply may come from another thread than spin_some's.
+  std::mutex mutex;
   std::deque<HeldReply> held;
   std::shared_ptr<void> next_request;
 };
@@ -109,7 +113,10 @@ bool ServiceBase::take_and_handle() {
   if (!impl_->request_reader.live()) {
     return false;
   }
-  impl_->send_held();
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->send_held();
+  }
   if (!impl_->next_request) {
     impl_->next_request = make_request();
   }
@@ -128,8 +135,26 @@ bool ServiceBase::take_and_handle() {
               sizeof(info.publication_handle));
   request_id->sequence_number = header.sequence;
   auto response = handle(std::move(request_id), std::move(impl_->next_request));
-  impl_->reply(header, info.publication_handle, std::move(response));
+  if (response) {
+    impl_->reply(header, info.publication_handle, std::move(response));
+  }
   return true;
+}
+
+void ServiceBase::send_response_erased(const rmw_request_id_t& request_id,
+                                       std::shared_ptr<void> response) {
+  if (!impl_->request_reader.live()) {
+    return;
+  }
+  // The request id carries what the reply needs: the client's id, the publication the
+  // request came from, and its sequence number (see take_and_handle).
+  rclcpp_dds::RequestHeader header;
+  dds_instance_handle_t request_writer = 0;
+  std::memcpy(&header.guid, request_id.writer_guid, sizeof(header.guid));
+  std::memcpy(&request_writer, request_id.writer_guid + sizeof(header.guid),
+              sizeof(request_writer));
+  header.sequence = request_id.sequence_number;
+  impl_->reply(header, request_writer, std::move(response));
 }
 
 }  // namespace rclcpp

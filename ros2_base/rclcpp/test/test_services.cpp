@@ -357,4 +357,68 @@ TEST_F(Services, ClientTakesOnlyRepliesWithItsId) {
   EXPECT_EQ(result.get()->id, 9);
 }
 
+// A service that defers its replies: each goes out when sent, from any thread,
+// to the client whose request it answers and to no other.
+TEST_F(Services, DeferredRepliesGoToTheirOwnClientWhenSent) {
+  auto node = start("146");
+  std::vector<std::pair<std::shared_ptr<rmw_request_id_t>, int32_t>> waiting;
+  auto service = node->create_service<Echo>(
+      "deferred",
+      [&waiting](std::shared_ptr<rmw_request_id_t> header, std::shared_ptr<Echo::Request> request) {
+        waiting.emplace_back(std::move(header), request->id);
+      });
+  auto first = node->create_client<Echo>("deferred");
+  auto second = node->create_client<Echo>("deferred");
+  ASSERT_TRUE(first->wait_for_service(kStartup));
+  ASSERT_TRUE(second->wait_for_service(kStartup));
+  auto first_reply = first->async_send_request(echo_request(1, 10));
+  auto second_reply = second->async_send_request(echo_request(2, 10));
+  auto ready = [](const auto& future) {
+    return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+  };
+  ASSERT_TRUE(wait_until(
+      [&] {
+        rclcpp::spin_some(node);
+        return waiting.size() == 2;
+      },
+      kReply));
+  rclcpp::spin_some(node);
+  EXPECT_FALSE(ready(first_reply));
+  EXPECT_FALSE(ready(second_reply));
+
+  for (auto& [header, id] : waiting) {
+    if (id == 2) {
+      Echo::Response response;
+      response.id = 20;
+      service->send_response(*header, response);
+    }
+  }
+  ASSERT_TRUE(wait_until(
+      [&] {
+        rclcpp::spin_some(node);
+        return ready(second_reply);
+      },
+      kReply));
+  EXPECT_EQ(second_reply.get()->id, 20);
+  EXPECT_FALSE(ready(first_reply));
+
+  std::thread elsewhere([&] {
+    for (auto& [header, id] : waiting) {
+      if (id == 1) {
+        Echo::Response response;
+        response.id = 10;
+        service->send_response(*header, response);
+      }
+    }
+  });
+  elsewhere.join();
+  ASSERT_TRUE(wait_until(
+      [&] {
+        rclcpp::spin_some(node);
+        return ready(first_reply);
+      },
+      kReply));
+  EXPECT_EQ(first_reply.get()->id, 10);
+}
+
 }  // namespace

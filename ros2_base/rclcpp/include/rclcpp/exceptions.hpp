@@ -2,6 +2,7 @@
 #define RCLCPP__EXCEPTIONS_HPP_
 
 #include <cstddef>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -80,6 +81,25 @@ class ParameterAlreadyDeclaredException : public std::runtime_error {
 class ParameterNotDeclaredException : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+// What rcl refused, with its return code; rcl's own message, without the source
+// position rcl appends to it.
+class RCLErrorBase {
+ public:
+  RCLErrorBase(int32_t ret, const std::string& message);
+  virtual ~RCLErrorBase() = default;
+
+  int32_t ret;
+  std::string message;
+  std::string file;
+  size_t line;
+  std::string formatted_message;
+};
+
+class RCLError : public RCLErrorBase, public std::runtime_error {
+ public:
+  RCLError(int32_t ret, const std::string& message, const std::string& prefix = "");
 };
 
 }  // namespace exceptions

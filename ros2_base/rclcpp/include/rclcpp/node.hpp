@@ -123,14 +123,14 @@ class Node : public std::enable_shared_from_this<Node> {
   }
 
   // The callback runs inside spin_some, one request per service and call; it
-  // takes (request, response), optionally after the request header.
+  // takes (request, response), optionally after the request header, or
+  // (request header, request) and answers through Service::send_response.
   template <typename ServiceT, typename CallbackT>
   typename Service<ServiceT>::SharedPtr create_service(const std::string& service_name,
                                                        CallbackT&& callback,
                                                        const QoS& qos = ServicesQoS()) {
-    auto service = std::make_shared<Service<ServiceT>>(
-        graph_node(), resolve_topic_name(service_name), qos,
-        detail::adapt_service_callback<ServiceT>(std::forward<CallbackT>(callback)));
+    auto service = detail::make_service<ServiceT>(graph_node(), resolve_topic_name(service_name),
+                                                  qos, std::forward<CallbackT>(callback));
     add_service(service);
     return service;
   }

@@ -15,5 +15,6 @@
 #include "rclcpp/rate.hpp"
 #include "rclcpp/service.hpp"
 #include "rclcpp/subscription.hpp"
+#include "rclcpp/time.hpp"
 #include "rclcpp/topic_endpoint_info.hpp"
 #include "rclcpp/utilities.hpp"
