@@ -24,24 +24,6 @@ std::string join(const std::vector<std::string>& items, const std::string& separ
   return joined;
 }
 
-// Actions show through their feedback topic: served where it is published,
-// used where it is subscribed.
-NamesAndTypes actions_of(const NamesAndTypes& topics) {
-  NamesAndTypes actions;
-  for (const auto& [topic, types] : topics) {
-    if (!ends_with(topic, kActionFeedback)) {
-      continue;
-    }
-    auto& action_types = actions[topic.substr(0, topic.size() - kActionFeedback.size())];
-    for (const auto& type : types) {
-      action_types.push_back(ends_with(type, kFeedbackType)
-                                 ? type.substr(0, type.size() - kFeedbackType.size())
-                                 : type);
-    }
-  }
-  return actions;
-}
-
 // Python's print(*lines, sep='\n'): an empty section is one empty line.
 void print_section(std::ostream& out, const std::string& title, const NamesAndTypes& entries,
                    bool include_hidden) {
@@ -120,6 +102,24 @@ bool is_hidden_name(const std::string& name) {
     }
   }
   return false;
+}
+
+// Actions show through their feedback topic: served where it is published,
+// used where it is subscribed.
+NamesAndTypes actions_of(const NamesAndTypes& topics) {
+  NamesAndTypes actions;
+  for (const auto& [topic, types] : topics) {
+    if (!ends_with(topic, kActionFeedback)) {
+      continue;
+    }
+    auto& action_types = actions[topic.substr(0, topic.size() - kActionFeedback.size())];
+    for (const auto& type : types) {
+      action_types.push_back(ends_with(type, kFeedbackType)
+                                 ? type.substr(0, type.size() - kFeedbackType.size())
+                                 : type);
+    }
+  }
+  return actions;
 }
 
 Printed format_node_list(const NodeNames& nodes, bool all, bool count) {
@@ -214,6 +214,33 @@ std::string format_topic_info(const TopicInfo& info, bool verbose) {
     }
   }
   return out.str();
+}
+
+std::string format_action_list(const NamesAndTypes& actions, bool show_types, bool count) {
+  if (count) {
+    return std::to_string(actions.size()) + "\n";
+  }
+  std::string text;
+  for (const auto& [name, types] : actions) {
+    text += name + (show_types ? " [" + join(types, ", ") + "]" : "") + "\n";
+  }
+  return text;
+}
+
+std::string format_action_info(const std::string& action_name, const ActionEnds& clients,
+                               const ActionEnds& servers, bool show_types, bool count) {
+  std::string text = "Action: " + action_name + "\n";
+  const auto section = [&](const char* title, const ActionEnds& ends) {
+    text += std::string(title) + ": " + std::to_string(ends.size()) + "\n";
+    if (!count) {
+      for (const auto& [node, types] : ends) {
+        text += "    " + node + (show_types ? " [" + join(types, ", ") + "]" : "") + "\n";
+      }
+    }
+  };
+  section("Action clients", clients);
+  section("Action servers", servers);
+  return text;
 }
 
 }  // namespace ros2_lite

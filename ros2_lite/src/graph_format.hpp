@@ -26,6 +26,10 @@ std::string full_node_name(const std::string& name, const std::string& node_name
 bool is_hidden_node_name(const std::string& name);
 bool is_hidden_name(const std::string& name);
 
+// Actions show through their feedback topic: served where it is published,
+// used where it is subscribed. Names and types without the topic's suffixes.
+NamesAndTypes actions_of(const NamesAndTypes& topics);
+
 // `ros2 node list [-a] [-c]`
 Printed format_node_list(const NodeNames& nodes, bool all, bool count);
 
@@ -58,5 +62,15 @@ struct TopicInfo {
 
 // `ros2 topic info [-v] TOPIC` for a topic that was found.
 std::string format_topic_info(const TopicInfo& info, bool verbose);
+
+// `ros2 action list [-t] [-c]`, given the graph's actions.
+std::string format_action_list(const NamesAndTypes& actions, bool show_types, bool count);
+
+// The nodes that serve or use one action: (fully qualified node name, types).
+using ActionEnds = std::vector<std::pair<std::string, std::vector<std::string>>>;
+
+// `ros2 action info [-t] [-c] ACTION`.
+std::string format_action_info(const std::string& action_name, const ActionEnds& clients,
+                               const ActionEnds& servers, bool show_types, bool count);
 
 }  // namespace ros2_lite

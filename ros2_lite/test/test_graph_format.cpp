@@ -103,4 +103,33 @@ TEST(EndpointInfo, KeepAllBestEffortAndUnknowns) {
             std::string::npos);
 }
 
+TEST(Actions, FromFeedbackTopicsListedAndCounted) {
+  const NamesAndTypes topics = {
+      {"/dock/_action/feedback", {"docking_interfaces/action/Dock_FeedbackMessage"}},
+      {"/dock/_action/status", {"action_msgs/msg/GoalStatusArray"}},
+      {"/odd/_action/feedback", {"std_msgs/msg/String"}},
+      {"/not/_action/feedback/more", {"a/action/B_FeedbackMessage"}}};
+  const NamesAndTypes actions = actions_of(topics);
+  EXPECT_EQ(format_action_list(actions, false, false), "/dock\n/odd\n");
+  EXPECT_EQ(format_action_list(actions, true, false),
+            "/dock [docking_interfaces/action/Dock]\n/odd [std_msgs/msg/String]\n");
+  EXPECT_EQ(format_action_list(actions, true, true), "2\n");
+  EXPECT_EQ(format_action_list({}, false, false), "");
+}
+
+TEST(Actions, InfoListsEachSideOrCountsIt) {
+  const ActionEnds clients = {{"/bt", {"docking_interfaces/action/Dock"}}};
+  const ActionEnds servers = {{"/robot1/docking_server", {"docking_interfaces/action/Dock"}},
+                              {"/spare", {"x/action/Y", "docking_interfaces/action/Dock"}}};
+  EXPECT_EQ(format_action_info("dock", clients, servers, false, false),
+            "Action: dock\nAction clients: 1\n    /bt\nAction servers: 2\n"
+            "    /robot1/docking_server\n    /spare\n");
+  EXPECT_EQ(format_action_info("/dock", {}, servers, true, false),
+            "Action: /dock\nAction clients: 0\nAction servers: 2\n"
+            "    /robot1/docking_server [docking_interfaces/action/Dock]\n"
+            "    /spare [x/action/Y, docking_interfaces/action/Dock]\n");
+  EXPECT_EQ(format_action_info("/dock", clients, servers, true, true),
+            "Action: /dock\nAction clients: 1\nAction servers: 2\n");
+}
+
 }  // namespace
