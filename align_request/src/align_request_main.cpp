@@ -9,21 +9,18 @@
 #include <string>
 #include <vector>
 
-#include <geometry_msgs/msg/pose_stamped.hpp>
-#include <geometry_msgs/msg/twist.hpp>
 #include <nav_msgs/msg/odometry.hpp>
-#include <quorvane_protocol/msg/align.hpp>
 #include <rclcpp/rclcpp.hpp>
 
 #include "align_request/options.hpp"
 #include "align_request/retry_supervisor.hpp"
+#include "align_request/supervisor_topics.hpp"
 
 namespace {
 
-using geometry_msgs::msg::PoseStamped;
-using geometry_msgs::msg::Twist;
+using align_request::SupervisorTopics;
 using nav_msgs::msg::Odometry;
-using quorvane_protocol::msg::Align;
+using Align = SupervisorTopics::Align;
 using Clock = std::chrono::steady_clock;
 
 double seconds_since(Clock::time_point t) {
@@ -37,69 +34,20 @@ extern "C" void on_signal(int) { g_signalled = 1; }
 
 bool running() { return rclcpp::ok() && !g_signalled; }
 
-// Sends what the supervisor decides on the topics and prints what it says.
-class TopicOutputs : public align_request::SupervisorOutputs {
- public:
-  explicit TopicOutputs(rclcpp::Node& node)
-      : request_pub_(node.create_publisher<Align>("/align_request", rclcpp::QoS(10))),
-        cmd_pub_(node.create_publisher<Twist>("/cmd_vel", rclcpp::QoS(10))) {}
-
-  void request(int enable, int action, int success) override {
-    Align m;
-    m.enable = enable;
-    m.action = action;
-    m.success = success;
-    request_pub_->publish(m);
-  }
-  void velocity(double linear_x, double angular_z) override {
-    Twist m;
-    if (std::isfinite(linear_x) && std::isfinite(angular_z)) {
-      m.linear.x = linear_x;
-      m.angular.z = angular_z;
-    }
-    cmd_pub_->publish(m);
-  }
-  void line(const std::string& text) override {
-    std::printf("%s\n", text.c_str());
-    std::fflush(stdout);
-  }
-  size_t controllers() const { return request_pub_->get_subscription_count(); }
-
- private:
-  rclcpp::Publisher<Align>::SharedPtr request_pub_;
-  rclcpp::Publisher<Twist>::SharedPtr cmd_pub_;
-};
-
 int run(const align_request::Options& options) {
   auto node = std::make_shared<rclcpp::Node>("align_request");
-  TopicOutputs outputs(*node);
-  align_request::RetrySupervisor supervisor(options, outputs);
+  SupervisorTopics topics(*node);
+  align_request::RetrySupervisor supervisor(options, topics);
   std::optional<Align> result;
   std::optional<double> distance;
   Clock::time_point distance_at;
   const auto start = Clock::now();
   auto now = [start] { return seconds_since(start); };
-  auto result_sub =
-      node->create_subscription<Align>("/align_result", rclcpp::QoS(10), [&](Align::SharedPtr m) {
-        supervisor.result(now(), m->enable, m->action, m->success);
-        if (!result) {
-          result = *m;
-        }
-      });
-  auto pose_sub = node->create_subscription<PoseStamped>(
-      "/docking_pose", rclcpp::QoS(1), [&](PoseStamped::SharedPtr m) {
-        const auto& p = m->pose.position;
-        if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) {
-          supervisor.camera(now(), p.x, p.y, p.z);
-        }
-      });
-  auto odom_sub = node->create_subscription<Odometry>(
-      "/diff_bot/odom", rclcpp::QoS(1), [&](Odometry::SharedPtr m) {
-        const auto& p = m->pose.pose.position;
-        if (std::isfinite(p.x) && std::isfinite(p.y)) {
-          supervisor.odometry(p.x, p.y);
-        }
-      });
+  topics.feed(supervisor, now, [&result](const Align& m) {
+    if (!result) {
+      result = m;
+    }
+  });
   // Published by docking_sim only; on a robot this stays silent.
   auto truth_sub = node->create_subscription<Odometry>(
       "/docking_sim/ground_truth", rclcpp::QoS(1),
@@ -129,8 +77,7 @@ int run(const align_request::Options& options) {
 
   // Publish only once the controller's subscription has matched ours, and
   // its result publisher ours, so neither the request nor the answer is lost.
-  while (running() && Clock::now() < deadline &&
-         (outputs.controllers() == 0 || result_sub->get_publisher_count() == 0)) {
+  while (running() && Clock::now() < deadline && !topics.controller_discovered()) {
     rclcpp::spin_some(node);
     progress("waiting for align_controller");
     rate.sleep();
@@ -139,7 +86,7 @@ int run(const align_request::Options& options) {
     std::printf("interrupted before the request was sent\n");
     return align_request::kExitNoResult;
   }
-  if (outputs.controllers() == 0 || result_sub->get_publisher_count() == 0) {
+  if (!topics.controller_discovered()) {
     std::printf("no result: no align_controller answered on /align_request within %g s\n",
                 options.timeout);
     return align_request::kExitNoResult;
@@ -160,7 +107,7 @@ int run(const align_request::Options& options) {
     return supervisor.exit_status();
   }
 
-  outputs.request(1, 2, 0);
+  topics.request(1, 2, 0);
   const auto sent = Clock::now();
   std::printf("retry check requested (1, 2, 0)\n");
   std::fflush(stdout);

@@ -1,51 +1,59 @@
 #include "align_request/retry_supervisor.hpp"
 
-#include <algorithm>
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
+
+#include "text.hpp"
 
 namespace align_request {
 
-namespace {
-
-std::string text(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-std::string text(const char* format, ...) {
-  char buf[256];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(buf, sizeof buf, format, args);
-  va_end(args);
-  return buf;
-}
-
-}  // namespace
-
 RetrySupervisor::RetrySupervisor(const Options& options, SupervisorOutputs& out)
-    : options_(options), out_(out) {}
+    : options_(options), out_(out), backoff_(out) {}
 
 void RetrySupervisor::start(double now) {
-  first_request_at_ = now;
+  begin_run(now, options_.attempts, options_.staging_distance, false);
   request_attempt(now);
 }
 
-void RetrySupervisor::camera(double now, double x, double y, double theta) {
-  if (!have_camera_ || x != cam_x_ || y != cam_y_ || theta != cam_theta_) {
-    camera_changed_at_ = now;
+void RetrySupervisor::dock(double now, const DockRun& run) {
+  begin_run(now, run.attempts, run.staging_distance, true);
+  controller_timeout_ = run.controller_timeout;
+  if (controller_) {
+    request_attempt(now);
+  } else {
+    out_.line("waiting for align_controller");
+    phase_ = Phase::kWaiting;
   }
-  have_camera_ = true;
-  cam_x_ = x;
-  cam_y_ = y;
-  cam_theta_ = theta;
-  camera_at_ = now;
 }
 
-void RetrySupervisor::odometry(double x, double y) {
-  have_odometry_ = true;
-  odom_x_ = x;
-  odom_y_ = y;
+void RetrySupervisor::undock(double now, double staging_distance) {
+  begin_run(now, 0, staging_distance, true);
+  stopped_in_ = RunState::kUndocking;
+  const auto from = seen_.camera_distance(now);
+  if (!from) {
+    backoff_.halt();
+    const std::string why =
+        text("cannot undock: no camera pose in the last %.1f s", Observations::kFresh);
+    out_.line(why);
+    finish(kExitFailed, EndReason::kBackoffStopped, "not undocked", why);
+  } else if (*from >= staging_distance) {
+    backoff_.halt();
+    const std::string how = text("undocked: already %.2f m from the station", *from);
+    out_.line(how);
+    finish(kExitDocked, EndReason::kNone, how);
+  } else {
+    out_.line(text("undocking from %.2f m to %.2f m at %.2f m/s", *from, staging_distance,
+                   options_.backoff_speed));
+    phase_ = Phase::kUndock;
+    backoff_.begin(now, seen_, staging_distance, options_.backoff_speed, Backoff::kStartAllowance,
+                   "undock");
+  }
 }
+
+void RetrySupervisor::camera(double now, double x, double y, double theta) {
+  seen_.camera(now, x, y, theta);
+}
+
+void RetrySupervisor::odometry(double x, double y) { seen_.odometry(x, y); }
 
 void RetrySupervisor::result(double now, int enable, int action, int success) {
   if (phase_ == Phase::kAttempt) {
@@ -53,71 +61,105 @@ void RetrySupervisor::result(double now, int enable, int action, int success) {
     const bool failed = enable == 1 && action == 1 && success == 0;
     end_attempt(now, docked ? AttemptRecord::End::kDocked : AttemptRecord::End::kFailed);
     const Outcome outcome = interpret_result(Command::kDock, enable, action, success);
-    out_.line(text("%s after %.1f s", outcome.text.c_str(), attempts_.back().duration));
+    const std::string said =
+        text("%s after %.1f s", outcome.text.c_str(), attempts_.back().duration);
+    out_.line(said);
     const int n = static_cast<int>(attempts_.size());
-    if (docked) {
-      finish(kExitDocked, text("docked at attempt %d of %d, %.1f s after the first request", n,
-                               options_.attempts, now - first_request_at_));
-    } else if (failed && n < options_.attempts) {
+    if (failed && n < max_attempts_) {
       begin_backoff(now);
+      return;
+    }
+    if (stop_at_end_) {
+      backoff_.halt();
+    }
+    if (docked) {
+      finish(kExitDocked, EndReason::kNone,
+             text("docked at attempt %d of %d, %.1f s after the first request", n, max_attempts_,
+                  now - first_request_at_));
     } else {
       // An unexpected result ends it too: the node is not doing what we think.
-      finish(kExitFailed, text("not docked after %d attempt%s, %.1f s", n, n == 1 ? "" : "s",
-                               now - first_request_at_));
+      finish(kExitFailed, EndReason::kDockFailed,
+             text("not docked after %d attempt%s, %.1f s", n, n == 1 ? "" : "s",
+                  now - first_request_at_),
+             said);
     }
   } else if (phase_ == Phase::kBackoff) {
     // Between the attempts the node answers only a refused retry check.
     if (check_ == Check::kNotAsked) {
       stop_backoff(
           now, text("unexpected result (%d, %d, %d) while backing off", enable, action, success),
-          "unexpected result");
+          "unexpected result", EndReason::kDockFailed);
     } else {
       check_ = Check::kAnswered;  // the refusal ended it in the node
       stop_backoff(now, "retry refused: perception is not updating (error code 101100013)",
-                   "retry refused");
+                   "retry refused", EndReason::kPerceptionFrozen);
     }
   }
 }
 
 void RetrySupervisor::tick(double now) {
-  if (phase_ == Phase::kAttempt) {
-    if (now - attempt_at_ > options_.timeout) {
-      end_attempt(now, AttemptRecord::End::kNoResult);
-      out_.line(text("no result within %g s", options_.timeout));
-      finish(kExitNoResult,
-             text("no result at attempt %d of %d, %.1f s", static_cast<int>(attempts_.size()),
-                  options_.attempts, now - first_request_at_));
-    }
-    return;
+  switch (phase_) {
+    case Phase::kWaiting:
+      if (controller_) {
+        request_attempt(now);
+      } else if (now - first_request_at_ >= controller_timeout_) {
+        const std::string why = text(
+            "no align_controller discovered within %g s: nothing reads /align_request "
+            "and publishes /align_result",
+            controller_timeout_);
+        out_.line(why);
+        backoff_.halt();
+        finish(kExitNoResult, EndReason::kControllerUnavailable, "not docked", why);
+      }
+      break;
+    case Phase::kAttempt:
+      if (now - attempt_at_ > options_.timeout) {
+        end_attempt(now, AttemptRecord::End::kNoResult);
+        const std::string why = text("no result within %g s", options_.timeout);
+        out_.line(why);
+        const std::string how =
+            text("no result at attempt %d of %d, %.1f s", static_cast<int>(attempts_.size()),
+                 max_attempts_, now - first_request_at_);
+        if (stop_at_end_) {
+          // The attempt may still run: paused, and the robot stopped.
+          stop_run(now, EndReason::kNoResult, kExitNoResult, why + "; " + how);
+        } else {
+          finish(kExitNoResult, EndReason::kNoResult, how, why);
+        }
+      }
+      break;
+    case Phase::kBackoff:
+      tick_backoff(now);
+      break;
+    case Phase::kUndock:
+      tick_undock(now);
+      break;
+    case Phase::kStopping:
+      if (now >= stop_until_) {
+        backoff_.halt();
+        finish(stop_status_, stop_reason_, stop_how_);
+      } else if (now + Backoff::kCommandPeriod / 4 >= next_zero_at_) {
+        backoff_.halt();
+        next_zero_at_ += Backoff::kCommandPeriod;
+      }
+      break;
+    case Phase::kIdle:
+    case Phase::kFinished:
+      break;
   }
-  if (phase_ != Phase::kBackoff) {
-    return;
-  }
-  const double still = now - std::max(camera_changed_at_, backoff_at_ + kStartAllowance);
-  if (still > kCameraStill) {
-    stop_backoff(now, text("back-off stopped: the camera pose has not changed for %.1f s", still),
-                 "back-off stopped");
-    return;
-  }
-  if (travelled() > options_.staging_distance + kOdometrySlack) {
-    stop_backoff(now,
-                 text("back-off stopped: odometry shows %.2f m travelled, more than %.2f m",
-                      travelled(), options_.staging_distance + kOdometrySlack),
-                 "back-off stopped");
-    return;
-  }
-  const double distance = std::hypot(cam_x_, cam_y_);
-  if (now - backoff_at_ > backoff_limit_) {
-    stop_backoff(
-        now,
-        text("back-off stopped: %.2f m from the station after %.1f s", distance, now - backoff_at_),
-        "back-off stopped");
+}
+
+void RetrySupervisor::tick_backoff(double now) {
+  if (const auto stop = backoff_.limit(now, seen_)) {
+    stop_backoff(now, stop->text, "back-off stopped",
+                 stop->limit == Backoff::Limit::kCameraStill ? EndReason::kPerceptionFrozen
+                                                             : EndReason::kBackoffStopped,
+                 kExitFailed, true);
     return;
   }
   // The check is asked only while the robot moves: a perfect camera on a robot
   // at rest repeats its pose, which the node rightly calls frozen.
-  if (check_ == Check::kNotAsked &&
-      (travelled() >= kMoving || distance - distance_start_ >= kMoving)) {
+  if (check_ == Check::kNotAsked && backoff_.moving(seen_)) {
     out_.request(1, 2, 0);
     out_.line("retry check requested (1, 2, 0) while backing off");
     check_ = Check::kStanding;
@@ -128,37 +170,99 @@ void RetrySupervisor::tick(double now) {
     check_ = Check::kAnswered;
     check_at_ = now;
   } else if (check_ == Check::kAnswered && now - check_at_ >= kCancelMargin &&
-             distance >= options_.staging_distance) {
-    out_.velocity(0.0, 0.0);
-    out_.line(text("backed off to %.2f m in %.1f s", distance, now - backoff_at_));
+             backoff_.arrive(seen_)) {
+    out_.line(
+        text("backed off to %.2f m in %.1f s", seen_.distance(), now - backoff_.started_at()));
     request_attempt(now);
     return;
   }
-  // A tick a little early still sends: the rate is the schedule's, not the ticks'.
-  if (now + kCommandPeriod / 4 >= next_command_at_) {
-    out_.velocity(options_.backoff_speed, turn_rate());
-    next_command_at_ = std::max(next_command_at_ + kCommandPeriod, now);
+  backoff_.drive(now, seen_);
+}
+
+void RetrySupervisor::tick_undock(double now) {
+  if (const auto stop = backoff_.limit(now, seen_)) {
+    out_.line(stop->text);
+    finish(kExitFailed,
+           stop->limit == Backoff::Limit::kCameraStill ? EndReason::kPerceptionFrozen
+                                                       : EndReason::kBackoffStopped,
+           text("not undocked after %.1f s", now - first_request_at_), stop->text);
+  } else if (backoff_.arrive(seen_)) {
+    const std::string how =
+        text("undocked to %.2f m in %.1f s", seen_.distance(), now - first_request_at_);
+    out_.line(how);
+    finish(kExitDocked, EndReason::kNone, how);
+  } else {
+    backoff_.drive(now, seen_);
   }
 }
 
 void RetrySupervisor::interrupt(double now) {
-  if (phase_ == Phase::kBackoff) {
-    stop_backoff(now, "interrupted while backing off: robot stopped", "interrupted", kExitNoResult);
+  if (stop_at_end_) {
+    cancel(now);
+  } else if (phase_ == Phase::kBackoff) {
+    stop_backoff(now, "interrupted while backing off: robot stopped", "interrupted",
+                 EndReason::kCanceled, kExitNoResult);
   } else if (phase_ != Phase::kFinished) {
     // The node's attempt keeps the robot: nothing goes on /cmd_vel.
     out_.line("interrupted: no result");
-    finish(kExitNoResult,
+    finish(kExitNoResult, EndReason::kCanceled,
            text("interrupted at attempt %d of %d, %.1f s", static_cast<int>(attempts_.size()) + 1,
-                options_.attempts, now - first_request_at_));
+                max_attempts_, now - first_request_at_));
   }
+}
+
+void RetrySupervisor::cancel(double now) {
+  const int n = static_cast<int>(attempts_.size()) + (phase_ == Phase::kAttempt ? 1 : 0);
+  std::string how =
+      text("canceled at attempt %d of %d, %.1f s", n, max_attempts_, now - first_request_at_);
+  switch (phase_) {
+    case Phase::kIdle:
+    case Phase::kStopping:
+    case Phase::kFinished:
+      return;
+    case Phase::kWaiting:
+      out_.line("canceled while waiting for align_controller");
+      break;
+    case Phase::kAttempt:
+      end_attempt(now, AttemptRecord::End::kCanceled);
+      out_.line("canceled: attempt paused (0, 0, 0), robot stopped");
+      break;
+    case Phase::kBackoff:
+      out_.line("canceled while backing off: robot stopped");
+      break;
+    case Phase::kUndock:
+      out_.line("canceled while undocking: robot stopped");
+      how = text("undock canceled after %.1f s", now - first_request_at_);
+      break;
+  }
+  stop_run(now, EndReason::kCanceled, kExitNoResult, how);
+}
+
+Progress RetrySupervisor::progress(double now) const {
+  const int n = static_cast<int>(attempts_.size());
+  return {state(), phase_ == Phase::kAttempt ? n + 1 : n, max_attempts_, seen_.station(now)};
+}
+
+void RetrySupervisor::begin_run(double now, int attempts, double staging_distance,
+                                bool stop_at_end) {
+  max_attempts_ = attempts;
+  staging_distance_ = staging_distance;
+  stop_at_end_ = stop_at_end;
+  exit_status_ = 0;
+  end_reason_ = EndReason::kNone;
+  end_text_.clear();
+  attempts_.clear();
+  first_request_at_ = now;
+  check_ = Check::kNotAsked;
+  stopped_in_ = RunState::kDocking;
 }
 
 void RetrySupervisor::request_attempt(double now) {
   const int n = static_cast<int>(attempts_.size()) + 1;
-  if (options_.attempts > 1) {
-    const auto d = camera_distance(now);
-    out_.line(d ? text("attempt %d of %d, from %.2f m", n, options_.attempts, *d)
-                : text("attempt %d of %d", n, options_.attempts));
+  if (max_attempts_ > 1) {
+    const auto d = seen_.camera_distance(now);
+    out_.line(d ? text("attempt %d of %d, from %.2f m", n, max_attempts_, *d)
+                : text("attempt %d of %d", n, max_attempts_));
   }
   out_.request(1, 0, 0);
   out_.line("docking requested (1, 0, 0)");
@@ -167,29 +271,27 @@ void RetrySupervisor::request_attempt(double now) {
 }
 
 void RetrySupervisor::begin_backoff(double now) {
-  const auto distance = camera_distance(now);
+  const auto distance = seen_.camera_distance(now);
   if (!distance) {
     // The node's timeout end sends no stop; the robot may still be moving.
-    out_.velocity(0.0, 0.0);
-    out_.line(text("cannot back off: no camera pose in the last %.1f s", kCameraStill));
-    finish(kExitFailed, text("not docked: no back-off after attempt %d, %.1f s",
-                             static_cast<int>(attempts_.size()), now - first_request_at_));
+    backoff_.halt();
+    const std::string why =
+        text("cannot back off: no camera pose in the last %.1f s", Observations::kFresh);
+    out_.line(why);
+    finish(kExitFailed, EndReason::kBackoffStopped,
+           text("not docked: no back-off after attempt %d, %.1f s",
+                static_cast<int>(attempts_.size()), now - first_request_at_),
+           why);
     return;
   }
-  const double to_go = std::max(options_.staging_distance - *distance, 0.0);
   // Even from beyond the staging distance the robot moves long enough for the check.
-  const double least =
-      kStartAllowance + kMoving / options_.backoff_speed + kCheckWindow + kCancelMargin;
-  backoff_limit_ = 2.0 * std::max(to_go / options_.backoff_speed, least);
-  out_.line(text("backing off from %.2f m to %.2f m at %.2f m/s", *distance,
-                 options_.staging_distance, options_.backoff_speed));
+  const double least = Backoff::kStartAllowance + Backoff::kMoving / options_.backoff_speed +
+                       kCheckWindow + kCancelMargin;
+  out_.line(text("backing off from %.2f m to %.2f m at %.2f m/s", *distance, staging_distance_,
+                 options_.backoff_speed));
   phase_ = Phase::kBackoff;
-  backoff_at_ = now;
-  distance_start_ = *distance;
-  odom_start_ = have_odometry_ ? std::optional(std::make_pair(odom_x_, odom_y_)) : std::nullopt;
   check_ = Check::kNotAsked;
-  out_.velocity(options_.backoff_speed, turn_rate());
-  next_command_at_ = now + kCommandPeriod;
+  backoff_.begin(now, seen_, staging_distance_, options_.backoff_speed, least, "back-off");
 }
 
 void RetrySupervisor::end_attempt(double now, AttemptRecord::End end) {
@@ -197,64 +299,86 @@ void RetrySupervisor::end_attempt(double now, AttemptRecord::End end) {
 }
 
 void RetrySupervisor::stop_backoff(double now, const std::string& why, const char* how,
-                                   int status) {
+                                   EndReason reason, int status, bool stopped) {
   if (check_ == Check::kStanding) {
     out_.request(0, 0, 0);  // never left standing at rest
   }
-  out_.velocity(0.0, 0.0);
+  if (!stopped) {
+    backoff_.halt();
+  }
   out_.line(why);
-  finish(status, text("not docked: %s after attempt %d, %.1f s", how,
-                      static_cast<int>(attempts_.size()), now - first_request_at_));
+  finish(status, reason,
+         text("not docked: %s after attempt %d, %.1f s", how, static_cast<int>(attempts_.size()),
+              now - first_request_at_),
+         why);
 }
 
-void RetrySupervisor::finish(int status, const std::string& how) {
+void RetrySupervisor::stop_run(double now, EndReason reason, int status, const std::string& how) {
+  if (phase_ == Phase::kAttempt || (phase_ == Phase::kBackoff && check_ == Check::kStanding)) {
+    out_.request(0, 0, 0);  // pauses the attempt, withdraws the check
+  }
+  backoff_.halt();
+  stopped_in_ = state();
+  phase_ = Phase::kStopping;
+  stop_until_ = now + kStopHold;
+  next_zero_at_ = now + Backoff::kCommandPeriod;
+  stop_status_ = status;
+  stop_reason_ = reason;
+  stop_how_ = how;
+}
+
+void RetrySupervisor::finish(int status, EndReason reason, const std::string& how,
+                             const std::string& why) {
+  if (phase_ != Phase::kStopping) {
+    stopped_in_ = state();
+  }
   phase_ = Phase::kFinished;
   exit_status_ = status;
-  if (options_.attempts > 1) {
+  end_reason_ = reason;
+  end_text_ = why.empty() ? how : why + "; " + how;
+  if (!attempts_.empty()) {
+    end_text_ += ": " + history();
+  }
+  if (max_attempts_ > 1) {
     out_.line(how + ": " + history());
   }
 }
 
-std::optional<double> RetrySupervisor::camera_distance(double now) const {
-  if (!have_camera_ || now - camera_at_ > kCameraStill) {
-    return std::nullopt;
+RunState RetrySupervisor::state() const {
+  switch (phase_) {
+    case Phase::kBackoff:
+      return check_ == Check::kNotAsked   ? RunState::kBackingOff
+             : check_ == Check::kStanding ? RunState::kRetryCheck
+                                          : RunState::kStaging;
+    case Phase::kUndock:
+      return RunState::kUndocking;
+    case Phase::kStopping:
+    case Phase::kFinished:
+    case Phase::kIdle:
+      return stopped_in_;
+    case Phase::kWaiting:
+    case Phase::kAttempt:
+      break;
   }
-  return std::hypot(cam_x_, cam_y_);
+  return RunState::kDocking;
 }
 
 std::optional<Standing> RetrySupervisor::standing(double now) const {
-  const auto distance = camera_distance(now);
-  if (!distance) {
+  const auto pose = seen_.station(now);
+  if (!pose) {
     return std::nullopt;
   }
-  return Standing{*distance, std::abs(off_axis())};
-}
-
-double RetrySupervisor::off_axis() const {
-  // y of the robot in the station's frame: the inverse of the station's pose.
-  return std::sin(cam_theta_) * cam_x_ - std::cos(cam_theta_) * cam_y_;
-}
-
-double RetrySupervisor::turn_rate() const {
-  // The robot's heading in the station's frame is -theta; 0 faces away from it.
-  const double w = -kHeadingGain * (-cam_theta_ + std::atan(kAxisGain * off_axis()));
-  return std::clamp(w, -kMaxTurnRate, kMaxTurnRate);
-}
-
-double RetrySupervisor::travelled() const {
-  if (!odom_start_) {
-    return 0.0;
-  }
-  return std::hypot(odom_x_ - odom_start_->first, odom_y_ - odom_start_->second);
+  return Standing{pose->distance, std::abs(pose->lateral)};
 }
 
 std::string RetrySupervisor::history() const {
   std::string h;
   for (size_t i = 0; i < attempts_.size(); ++i) {
     const AttemptRecord& a = attempts_[i];
-    const char* end = a.end == AttemptRecord::End::kDocked   ? "docked"
-                      : a.end == AttemptRecord::End::kFailed ? "failed"
-                                                             : "timed out";
+    const char* end = a.end == AttemptRecord::End::kDocked     ? "docked"
+                      : a.end == AttemptRecord::End::kFailed   ? "failed"
+                      : a.end == AttemptRecord::End::kCanceled ? "canceled"
+                                                               : "timed out";
     h += text("%s%zu %s after %.1f s", i == 0 ? "" : "; ", i + 1, end, a.duration);
     if (a.standing) {
       h += text(" at %.2f m, %.1f cm off the axis", a.standing->distance,

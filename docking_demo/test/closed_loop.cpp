@@ -85,6 +85,14 @@ std::optional<std::string> ClosedLoop::dock_on_one_of(const std::vector<int>& do
   return std::nullopt;
 }
 
+std::unique_ptr<ChildProcess> ClosedLoop::launch(const std::string& program,
+                                                 const std::vector<std::string>& args) const {
+  std::vector<std::string> argv{program};
+  argv.insert(argv.end(), args.begin(), args.end());
+  for (auto& arg : enclave_args(program.substr(program.rfind('/') + 1))) argv.push_back(arg);
+  return std::make_unique<ChildProcess>(argv, env());
+}
+
 bool ClosedLoop::controller_logged(const std::string& text) const {
   return controller_->stdout_text().find(text) != std::string::npos;
 }

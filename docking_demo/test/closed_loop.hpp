@@ -54,6 +54,10 @@ class ClosedLoop : public ::testing::Test {
   // Whether the simulator's trajectory shows a zero command and the wheels at rest within timeout.
   bool comes_to_rest(std::chrono::milliseconds timeout) const;
 
+  // One more program on the loop's domain (a server, a client), in its enclave if any.
+  std::unique_ptr<test_support::ChildProcess> launch(const std::string& program,
+                                                     const std::vector<std::string>& args) const;
+
   // Ends the simulator, which then has written its whole trajectory.
   Row stop_sim();
   void stop_all();

@@ -4,20 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "align_request/backoff.hpp"
+#include "align_request/observations.hpp"
 #include "align_request/options.hpp"
+#include "align_request/supervisor_outputs.hpp"
 
 namespace align_request {
-
-// What the supervisor sends and says; the program wires it to the topics and
-// standard output, tests record it.
-class SupervisorOutputs {
- public:
-  virtual ~SupervisorOutputs() = default;
-  virtual void request(int enable, int action, int success) = 0;  // on /align_request
-  // On /cmd_vel: linear.x forward, angular.z; both 0 stop the robot.
-  virtual void velocity(double linear_x, double angular_z) = 0;
-  virtual void line(const std::string& text) = 0;
-};
 
 // Where the robot stood when an attempt ended, from the docking camera.
 struct Standing {
@@ -26,92 +18,148 @@ struct Standing {
 };
 
 struct AttemptRecord {
-  enum class End { kDocked, kFailed, kNoResult } end;
+  enum class End { kDocked, kFailed, kNoResult, kCanceled } end;
   double duration;  // s from the request to the result (or to giving up on it)
   std::optional<Standing> standing;
 };
 
+// Why a run ended; the dock action's error codes name the same.
+enum class EndReason {
+  kNone,                   // docked, or undocked to the staging distance
+  kDockFailed,             // every attempt failed, or the controller answered unexpectedly
+  kPerceptionFrozen,       // the retry check was refused, or the camera froze while driving
+  kBackoffStopped,         // a bound of the drive (odometry, time) or no station in view to start
+  kNoResult,               // no result within the timeout
+  kControllerUnavailable,  // align_controller not discovered in time
+  kCanceled,               // canceled, interrupted or shut down
+};
+
+// What a run is doing, for progress reports.
+enum class RunState {
+  kDocking,     // waiting for align_controller, or an attempt of it runs
+  kBackingOff,  // driving away from the station, the retry check not yet asked
+  kRetryCheck,  // the controller's retry check stands
+  kStaging,     // the check passed: on to the staging distance
+  kUndocking,
+};
+
+struct Progress {
+  RunState state;
+  int attempt;  // 1-based: the one running, or the last one while backing off; 0 before the first
+  int max_attempts;
+  std::optional<StationPose> pose;  // from the camera, when it is fresh
+};
+
+// A docking that robot software asks for.
+struct DockRun {
+  int attempts;
+  double staging_distance;    // m
+  double controller_timeout;  // s for align_controller to be discovered
+};
+
 // Docks with a bounded number of attempts: after a failed one it backs the
 // robot off to the staging distance, asking the node's retry check on the way
-// whether perception is alive, and asks again. Time is in seconds on any
-// monotonic clock; every call may send outputs at once.
+// whether perception is alive, and asks again. Also undocks: drives the robot
+// out to the staging distance. Time is in seconds on any monotonic clock;
+// every call may send outputs at once.
+//
+// Two kinds of run: start() is the command line's, which has waited for the
+// controller itself and leaves the robot to it at the end; dock() and undock()
+// are robot software's: they wait for the controller, can be canceled, and
+// stop the robot at every end.
 class RetrySupervisor {
  public:
   RetrySupervisor(const Options& options, SupervisorOutputs& out);
 
+  // Requests the first attempt, with the options' attempts and staging distance.
   void start(double now);
+  // Requests the first attempt once the controller is discovered.
+  void dock(double now, const DockRun& run);
+  void undock(double now, double staging_distance);
+
   // The station in the robot's frame, as /docking_pose carries it.
   void camera(double now, double x, double y, double theta);
   void odometry(double x, double y);
   void result(double now, int enable, int action, int success);
+  // Whether align_controller is discovered: it reads /align_request and publishes /align_result.
+  void controller(bool discovered) { controller_ = discovered; }
   // Called at 20 Hz or faster: deadlines, the back-off's 10 Hz commands and its bounds.
   void tick(double now);
-  // SIGINT or SIGTERM.
+  // SIGINT or SIGTERM of the command line: a back-off stops, an attempt is left to the node.
   void interrupt(double now);
+  // Robot software's cancel (or its shutdown): the robot stops at once, an
+  // attempt of the node is paused with (0, 0, 0), and the run ends canceled
+  // once the stop has held for kStopHold.
+  void cancel(double now);
 
   bool finished() const { return phase_ == Phase::kFinished; }
   int exit_status() const { return exit_status_; }
   bool backing_off() const { return phase_ == Phase::kBackoff; }
   const std::vector<AttemptRecord>& attempts() const { return attempts_; }
+  Progress progress(double now) const;
+  EndReason end_reason() const { return end_reason_; }
+  // Why the run ended, in words.
+  const std::string& end_text() const { return end_text_; }
+  std::optional<StationPose> station(double now) const { return seen_.station(now); }
 
-  // The back-off's pace and bounds.
-  static constexpr double kCommandPeriod = 0.1;  // inside any base's command watchdog
-  static constexpr double kCameraStill = 0.5;    // no change in the pose for this long: lost
-  // For the base to start moving and the camera, through its latency, to show it.
-  static constexpr double kStartAllowance = 1.0;
-  static constexpr double kMoving = 0.02;  // m travelled before the retry check is asked
   // The node checks at 6 Hz and refuses on the third equal sample: 9 checks.
   static constexpr double kCheckWindow = 1.5;
   // The cancel reaches the node before the robot comes to rest.
   static constexpr double kCancelMargin = 0.3;
-  static constexpr double kOdometrySlack = 0.5;  // m beyond the staging distance
-  // Steering onto the station's axis on the way out, so that the next attempt
-  // starts where the controller docks best: the heading aimed at is
-  // -atan(kAxisGain * offset).
-  static constexpr double kAxisGain = 2.0;     // per m off the axis
-  static constexpr double kHeadingGain = 1.0;  // rad/s per rad of heading error
-  static constexpr double kMaxTurnRate = 0.2;  // rad/s
+  static constexpr double kMaxTurnRate = Backoff::kMaxTurnRate;
+  // After a pause the node may still send the command of the cycle it was in:
+  // zero commands for two of its cycles.
+  static constexpr double kStopHold = 0.3;
 
  private:
-  enum class Phase { kIdle, kAttempt, kBackoff, kFinished };
+  enum class Phase { kIdle, kWaiting, kAttempt, kBackoff, kUndock, kStopping, kFinished };
   enum class Check { kNotAsked, kStanding, kAnswered };
 
+  void begin_run(double now, int attempts, double staging_distance, bool stop_at_end);
   void request_attempt(double now);
   void begin_backoff(double now);
+  void tick_backoff(double now);
+  void tick_undock(double now);
   void end_attempt(double now, AttemptRecord::End end);
   // Stops the robot (and withdraws a standing retry check) and gives up.
-  void stop_backoff(double now, const std::string& why, const char* how, int status = kExitFailed);
-  void finish(int status, const std::string& how);
+  void stop_backoff(double now, const std::string& why, const char* how, EndReason reason,
+                    int status = kExitFailed, bool stopped = false);
+  // Pauses an attempt, withdraws a check, stops the robot and holds the stop.
+  void stop_run(double now, EndReason reason, int status, const std::string& how);
+  // how sums the run up; why, if any, is the line that ended it.
+  void finish(int status, EndReason reason, const std::string& how, const std::string& why = "");
+  RunState state() const;
   std::optional<Standing> standing(double now) const;
-  double off_axis() const;  // m, signed
-  double turn_rate() const;
-  std::optional<double> camera_distance(double now) const;
-  double travelled() const;
   std::string history() const;
 
   Options options_;
   SupervisorOutputs& out_;
+  Observations seen_;
+  Backoff backoff_;
   Phase phase_ = Phase::kIdle;
+  bool controller_ = false;
+
+  // The run.
+  int max_attempts_ = 0;
+  double staging_distance_ = 0.0;
+  bool stop_at_end_ = false;
+  double controller_timeout_ = 0.0;
   int exit_status_ = 0;
+  EndReason end_reason_ = EndReason::kNone;
+  std::string end_text_;
   std::vector<AttemptRecord> attempts_;
   double first_request_at_ = 0.0;
   double attempt_at_ = 0.0;
-
-  // The latest camera pose and when it last changed.
-  bool have_camera_ = false;
-  double cam_x_ = 0.0, cam_y_ = 0.0, cam_theta_ = 0.0;
-  double camera_at_ = 0.0, camera_changed_at_ = 0.0;
-  bool have_odometry_ = false;
-  double odom_x_ = 0.0, odom_y_ = 0.0;
-
-  // The back-off in progress.
-  double backoff_at_ = 0.0;
-  double backoff_limit_ = 0.0;  // s
-  std::optional<std::pair<double, double>> odom_start_;
-  double distance_start_ = 0.0;
-  double next_command_at_ = 0.0;
   Check check_ = Check::kNotAsked;
   double check_at_ = 0.0;
+
+  // A stop held before the run ends.
+  RunState stopped_in_ = RunState::kDocking;
+  double stop_until_ = 0.0;
+  double next_zero_at_ = 0.0;
+  int stop_status_ = 0;
+  EndReason stop_reason_ = EndReason::kCanceled;
+  std::string stop_how_;
 };
 
 }  // namespace align_request

@@ -118,6 +118,14 @@ const rclcpp::ParameterValue& ParameterStore::declare(const std::string& name,
     throw rclcpp::exceptions::InvalidParameterTypeException(
         name, type_reason(name, declared_type, entry.value.get_type()));
   }
+  // The initial value, the default or an override, keeps the descriptor's range as a set does.
+  if (entry.value.get_type() != rclcpp::PARAMETER_NOT_SET) {
+    const auto result = check(entry.descriptor, rclcpp::Parameter(name, entry.value));
+    if (!result.successful) {
+      throw rclcpp::exceptions::InvalidParameterValueException(
+          "parameter '" + name + "' could not be set: " + result.reason);
+    }
+  }
   if (event != nullptr && entry.value.get_type() != rclcpp::PARAMETER_NOT_SET) {
     event->new_parameters.push_back(rclcpp::Parameter(name, entry.value).to_parameter_msg());
   }

@@ -137,6 +137,18 @@ TEST(StoreRanges, BoundsAndStepsAsRclcpp) {
             "Parameter {f} doesn't comply with floating point range.");
   EXPECT_EQ(store.set_atomically({Parameter("i", int64_t{11})}).reason,
             "Parameter {i} doesn't comply with integer range.");
+
+  // A declaration whose override or default is out of range fails as rclcpp's does.
+  ParameterStore overridden({{"i", V(int64_t{4})}, {"f", V(0.3)}});
+  EXPECT_EQ(what<rclcpp::exceptions::InvalidParameterValueException>(
+                [&] { overridden.declare("i", V(int64_t{0}), integer, false); }),
+            "parameter 'i' could not be set: Parameter {i} doesn't comply with integer range.");
+  EXPECT_EQ(overridden.find("i"), nullptr);
+  EXPECT_EQ(overridden.declare("f", V(0.0), floating, false).get<double>(), 0.3);
+  EXPECT_EQ(what<rclcpp::exceptions::InvalidParameterValueException>(
+                [&] { store.declare("g", V(2.0), floating, false); }),
+            "parameter 'g' could not be set: Parameter {g} doesn't comply with floating point "
+            "range.");
 }
 
 TEST(StoreList, PrefixesAndDepthAsRclcpp) {

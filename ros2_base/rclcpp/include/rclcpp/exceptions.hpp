@@ -73,6 +73,12 @@ class InvalidParameterTypeException : public std::runtime_error {
       : std::runtime_error("parameter '" + name + "' has invalid type: " + message) {}
 };
 
+// A value the parameter's descriptor refuses (a range), at its declaration.
+class InvalidParameterValueException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 class ParameterAlreadyDeclaredException : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;

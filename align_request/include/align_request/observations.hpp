@@ -1,0 +1,46 @@
+#pragma once
+
+#include <optional>
+
+namespace align_request {
+
+// The station as the docking camera sees it.
+struct StationPose {
+  double distance;  // m to the station
+  double lateral;   // m off the station's axis, signed: the robot's y in the station's frame
+  double heading;   // rad, the station's heading angle as /docking_pose carries it (position.z)
+};
+
+// What the docking camera and the odometry said last, and when the camera's
+// pose last changed: the supervisor's whole picture of the robot.
+class Observations {
+ public:
+  // The station in the robot's frame, as /docking_pose carries it.
+  void camera(double now, double x, double y, double theta);
+  void odometry(double x, double y);
+
+  // A pose older than this no longer says where the robot is.
+  static constexpr double kFresh = 0.5;  // s
+
+  // From a camera pose no older than kFresh.
+  std::optional<double> camera_distance(double now) const;
+  std::optional<StationPose> station(double now) const;
+  // From the latest camera pose, however old: 0 before the first.
+  double distance() const;
+  double off_axis() const;  // m, signed
+  double heading() const { return theta_; }
+  double camera_changed_at() const { return changed_at_; }
+
+  bool have_odometry() const { return have_odometry_; }
+  double odometry_x() const { return odom_x_; }
+  double odometry_y() const { return odom_y_; }
+
+ private:
+  bool have_camera_ = false;
+  double x_ = 0.0, y_ = 0.0, theta_ = 0.0;
+  double camera_at_ = 0.0, changed_at_ = 0.0;
+  bool have_odometry_ = false;
+  double odom_x_ = 0.0, odom_y_ = 0.0;
+};
+
+}  // namespace align_request
