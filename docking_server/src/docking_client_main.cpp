@@ -89,24 +89,30 @@ int run(rclcpp::Node::SharedPtr node, const std::string& action, typename Action
   client->async_send_goal(goal, callbacks);
   say(action + " goal sent");
 
-  std::optional<Clock::time_point> canceled_at;
+  // Ctrl-C: the goal is canceled as soon as it is known, even when the
+  // server has not answered yet, so that no dock goes on unwatched.
+  std::optional<Clock::time_point> interrupted_at;
+  bool cancel_sent = false;
   rclcpp::WallRate rate(50.0);
   while (!result) {
     rclcpp::spin_some(node);
     if (answered && !handle) {
       say(action + " goal rejected: docking_server runs another goal or refused this one");
-      return docking_server::kExitFailed;
+      return interrupted_at ? docking_server::kExitNoServer : docking_server::kExitFailed;
     }
-    if (g_signalled && handle && !canceled_at) {
+    if (g_signalled && !interrupted_at) {
       say("interrupted: canceling the goal");
-      client->async_cancel_goal(handle);
-      canceled_at = Clock::now();
+      interrupted_at = Clock::now();
     }
-    if (g_signalled && !handle && !answered) {
-      say("interrupted before the goal was answered");
-      return docking_server::kExitNoServer;
+    if (interrupted_at && handle && !cancel_sent) {
+      try {
+        client->async_cancel_goal(handle);
+      } catch (const std::exception&) {  // rclcpp_action: UnknownGoalHandleError
+        // Ended meanwhile: its result is on the way.
+      }
+      cancel_sent = true;
     }
-    if (canceled_at && seconds_since(*canceled_at) > kCancelWait) {
+    if (interrupted_at && seconds_since(*interrupted_at) > kCancelWait) {
       say("no result within " + std::to_string(static_cast<int>(kCancelWait)) + " s of the cancel");
       return docking_server::kExitNoServer;
     }
@@ -123,7 +129,7 @@ int run(rclcpp::Node::SharedPtr node, const std::string& action, typename Action
   if (end == GoalEnd::kSucceeded && result->result->success) {
     return docking_server::kExitSucceeded;
   }
-  return canceled_at ? docking_server::kExitNoServer : docking_server::kExitFailed;
+  return interrupted_at ? docking_server::kExitNoServer : docking_server::kExitFailed;
 }
 
 }  // namespace
