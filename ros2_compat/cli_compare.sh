@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # ros2_lite against the real `ros2` (ros2cli 0.18.11 of ../shared/ros2-humble) on
-# the same running nodes: our align_controller (plain and as /robot1/dock1) and
-# docking_sim. Every verb and option the README lists, their help, usage
+# the same running nodes: our align_controller (plain and as /robot1/dock1),
+# docking_sim and docking_server. Every verb and option the README lists, their help, usage
 # errors and error cases run on both; standard output, standard error and the
 # exit status must be equal once the CLI's own node name and GIDs are masked.
 # ros2_lite runs under the name `ros2`, as argparse takes its name from argv[0].
@@ -17,7 +17,8 @@ mkdir -p "$work/ours/dumps" "$work/theirs/dumps"
 start ours align_controller "$(program align_controller)"
 start ours dock1 "$(program align_controller)" --ros-args -r __node:=dock1 -r __ns:=/robot1
 start ours docking_sim "$(program docking_sim)"
-wait_for_nodes ours /align_controller /robot1/dock1 /docking_sim || exit 1
+start ours docking_server "$(program docking_server)"
+wait_for_nodes ours /align_controller /robot1/dock1 /docking_sim /docking_server || exit 1
 
 # Help, and usage errors: argparse's texts, wrapped at the terminal's width.
 c node
@@ -26,7 +27,7 @@ c COLUMNS=60 node list -h
 c COLUMNS=120 param list -h
 for verb in "node list" "node info" "topic info" "param list" "param get" "param set" \
   "param describe" "param dump" "security create_keystore" "security create_enclave" \
-  "security create_permission"; do
+  "security create_permission" "action list" "action info"; do
   # shellcheck disable=SC2086
   c $verb -h
 done
@@ -66,6 +67,17 @@ c topic info --no-daemon --verbose /nothing
 c param list --no-daemon
 c param list --no-daemon --filter '(?i)SEED'
 c param list --no-daemon --include-hidden-nodes align_controller
+
+# Actions: ros2 action has no --no-daemon, so the real side starts a daemon, stopped after.
+c action list
+c action list -t
+c action list -c
+c action info /dock
+c action info dock -t
+c action info /undock -c
+c action info /nothing
+c action info /a//b
+theirs ros2 daemon stop >/dev/null 2>&1
 
 # Named nodes: both sides at once.
 parallel=1
