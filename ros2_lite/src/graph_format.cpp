@@ -216,4 +216,67 @@ std::string format_topic_info(const TopicInfo& info, bool verbose) {
   return out.str();
 }
 
+namespace {
+
+// rcl_action looks for the suffix's first occurrence and takes it only at the end.
+bool has_action_suffix(const std::string& text, const std::string& suffix) {
+  const size_t at = text.find(suffix);
+  return at != std::string::npos && at + suffix.size() == text.size();
+}
+
+std::string joined_types(const std::vector<std::string>& types) {
+  std::string text;
+  for (const auto& type : types) {
+    text += (text.empty() ? "" : ", ") + type;
+  }
+  return text;
+}
+
+}  // namespace
+
+NamesAndTypes action_names_and_types(const NamesAndTypes& topics) {
+  const std::string name_suffix = "/_action/feedback";
+  const std::string type_suffix = "_FeedbackMessage";
+  NamesAndTypes actions;
+  for (const auto& [topic, types] : topics) {
+    if (!has_action_suffix(topic, name_suffix)) {
+      continue;
+    }
+    auto& action_types = actions[topic.substr(0, topic.size() - name_suffix.size())];
+    for (const auto& type : types) {
+      action_types.push_back(has_action_suffix(type, type_suffix)
+                                 ? type.substr(0, type.size() - type_suffix.size())
+                                 : type);
+    }
+  }
+  return actions;
+}
+
+std::string format_action_list(const NamesAndTypes& actions, bool show_types, bool count) {
+  if (count) {
+    return std::to_string(actions.size()) + "\n";
+  }
+  std::string text;
+  for (const auto& [name, types] : actions) {
+    text += name + (show_types ? " [" + joined_types(types) + "]" : "") + "\n";
+  }
+  return text;
+}
+
+std::string format_action_info(const std::string& action_name, const ActionEndpoints& endpoints,
+                               bool show_types, bool count) {
+  std::string text = "Action: " + action_name + "\n";
+  auto section = [&](const char* title, const auto& nodes) {
+    text += std::string(title) + std::to_string(nodes.size()) + "\n";
+    for (const auto& [node, types] : nodes) {
+      if (!count) {
+        text += "    " + node + (show_types ? " [" + joined_types(types) + "]" : "") + "\n";
+      }
+    }
+  };
+  section("Action clients: ", endpoints.clients);
+  section("Action servers: ", endpoints.servers);
+  return text;
+}
+
 }  // namespace ros2_lite
