@@ -121,28 +121,5 @@ if ! diff "$work/theirs/dumps/robot1__dock1.yaml" "$work/ours/dumps/robot1__dock
   differences=$((differences + 1))
 fi
 
-# Actions: the action test peer's server and an idle client of it, on our layer.
-# `ros2 action list` has no --no-daemon: the daemon it starts is stopped afterwards.
-action_peer=$install/rclcpp_action/lib/rclcpp_action/action_peer
-if [ -x "$action_peer" ]; then
-  start ours action_server "$action_peer" server
-  start ours action_client "$action_peer" client linger
-  wait_for_nodes ours /action_peer_server /action_peer_client || exit 1
-  c action info /sequence
-  c action info sequence -t
-  c action info /sequence --count
-  c action info -tc /sequence
-  c action info /robot1/sequence
-  c action info
-  c action info -h
-  c action list -h
-  c action list extra
-  c action list
-  c action list -t
-  c action list -c
-  c action list --show-types --count-actions
-  theirs ros2 daemon stop >/dev/null 2>&1
-fi
-
 echo "cli_compare: $cases commands on both, $differences differing"
 [ "$differences" -eq 0 ]

@@ -59,21 +59,4 @@ struct TopicInfo {
 // `ros2 topic info [-v] TOPIC` for a topic that was found.
 std::string format_topic_info(const TopicInfo& info, bool verbose);
 
-// The actions among topics, as rcl_action finds them: a topic ending in
-// "/_action/feedback" names one, its type less "_FeedbackMessage" the action's.
-NamesAndTypes action_names_and_types(const NamesAndTypes& topics);
-
-// `ros2 action list [-t] [-c]`
-std::string format_action_list(const NamesAndTypes& actions, bool show_types, bool count);
-
-// The nodes that serve or use one action, each with the action's types there.
-struct ActionEndpoints {
-  std::vector<std::pair<std::string, std::vector<std::string>>> clients;
-  std::vector<std::pair<std::string, std::vector<std::string>>> servers;
-};
-
-// `ros2 action info [-t] [-c] ACTION`, the action named as given.
-std::string format_action_info(const std::string& action_name, const ActionEndpoints& endpoints,
-                               bool show_types, bool count);
-
 }  // namespace ros2_lite

@@ -25,7 +25,6 @@ struct Command {
 };
 
 const std::vector<Command> kCommands{
-    {"action", "Various action related sub-commands", {}},
     {"node", "Various node related sub-commands", {}},
     {"param", "Various param related sub-commands", {}},
     {"security", "Various security related sub-commands", {}},
@@ -35,9 +34,9 @@ const std::vector<Command> kCommands{
 };
 
 std::vector<ros2_lite::Verb> all_verbs() {
-  std::vector<ros2_lite::Verb> verbs = ros2_lite::action_verbs();
-  for (auto more : {ros2_lite::node_verbs(), ros2_lite::topic_verbs(), ros2_lite::param_verbs(),
-                    ros2_lite::security_verbs()}) {
+  std::vector<ros2_lite::Verb> verbs = ros2_lite::node_verbs();
+  for (auto more :
+       {ros2_lite::topic_verbs(), ros2_lite::param_verbs(), ros2_lite::security_verbs()}) {
     for (auto& verb : more) {
       verbs.push_back(std::move(verb));
     }

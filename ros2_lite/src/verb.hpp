@@ -23,7 +23,6 @@ struct Verb {
       run;
 };
 
-std::vector<Verb> action_verbs();
 std::vector<Verb> node_verbs();
 std::vector<Verb> topic_verbs();
 std::vector<Verb> param_verbs();

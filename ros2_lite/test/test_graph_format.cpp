@@ -103,41 +103,4 @@ TEST(EndpointInfo, KeepAllBestEffortAndUnknowns) {
             std::string::npos);
 }
 
-// rcl_action's filter: the suffix's first occurrence must end the name.
-TEST(Actions, FoundByTheirFeedbackTopicAsRclActionFindsThem) {
-  const NamesAndTypes topics = {
-      {"/dock/_action/feedback", {"docking_interfaces/action/Dock_FeedbackMessage"}},
-      {"/dock/_action/status", {"action_msgs/msg/GoalStatusArray"}},
-      {"/odd/_action/feedback", {"pkg/msg/Plain", "pkg/action/A_FeedbackMessage_FeedbackMessage"}},
-      {"/twice/_action/feedback/_action/feedback", {"pkg/action/T_FeedbackMessage"}},
-      {"/_action/feedback", {"pkg/action/Root_FeedbackMessage"}},
-      {"/cmd_vel", {"geometry_msgs/msg/Twist"}}};
-  const NamesAndTypes actions = action_names_and_types(topics);
-  EXPECT_EQ(
-      actions,
-      (NamesAndTypes{{"", {"pkg/action/Root"}},
-                     {"/dock", {"docking_interfaces/action/Dock"}},
-                     {"/odd", {"pkg/msg/Plain", "pkg/action/A_FeedbackMessage_FeedbackMessage"}}}));
-  EXPECT_EQ(format_action_list(actions, false, true), "3\n");
-  EXPECT_EQ(format_action_list(actions, true, false),
-            " [pkg/action/Root]\n/dock [docking_interfaces/action/Dock]\n"
-            "/odd [pkg/msg/Plain, pkg/action/A_FeedbackMessage_FeedbackMessage]\n");
-}
-
-TEST(Actions, InfoListsClientsThenServersOrOnlyTheirCounts) {
-  ActionEndpoints endpoints;
-  endpoints.clients = {{"/robot1/supervisor", {"docking_interfaces/action/Dock"}}};
-  endpoints.servers = {
-      {"/docking_server", {"docking_interfaces/action/Dock", "other/action/Dock"}}};
-  EXPECT_EQ(format_action_info("dock", endpoints, true, false),
-            "Action: dock\nAction clients: 1\n"
-            "    /robot1/supervisor [docking_interfaces/action/Dock]\n"
-            "Action servers: 1\n"
-            "    /docking_server [docking_interfaces/action/Dock, other/action/Dock]\n");
-  EXPECT_EQ(format_action_info("/dock", endpoints, true, true),
-            "Action: /dock\nAction clients: 1\nAction servers: 1\n");
-  EXPECT_EQ(format_action_info("/x", {}, false, false),
-            "Action: /x\nAction clients: 0\nAction servers: 0\n");
-}
-
 }  // namespace
