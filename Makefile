@@ -1,6 +1,9 @@
 # The workspace is built, tested and installed by colcon; rosidl's generators
 # need Debian's Python, not whichever python3 comes first on PATH.
 JOBS ?= 2
+# Tests at once: the closed loops wait on the robot's real time far more than they compute.
+TEST_JOBS ?= 4
+export TEST_JOBS
 CMAKE_ARGS ?= -DPython3_EXECUTABLE=/usr/bin/python3 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	-DCMAKE_INSTALL_RPATH_USE_LINK_PATH=ON
 COLCON ?= colcon
