@@ -4,6 +4,7 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <string>
 
 #include "docking_logic.hpp"
 #include "log.hpp"
@@ -11,6 +12,32 @@
 #include "robotcontroller.hpp"
 
 namespace {
+
+const char* const kUsage =
+    "usage: align_controller [-h|--help] [--ros-args [-p NAME:=VALUE]... [--params-file FILE]\n"
+    "                        [-r FROM:=TO]... --]\n"
+    "Docks the robot backwards onto its station: reads /docking_pose, /diff_bot/odom and\n"
+    "/align_request, drives /cmd_vel and reports on /align_result.\n"
+    "Parameters are read once at start-up and are read-only while it runs; their\n"
+    "meanings and units: ros2 param describe /align_controller NAME.\n"
+    "Environment: ROS_DOMAIN_ID, CYCLONEDDS_URI, SPDLOG_STDOUT, SPDLOG_SYSTEMD, SPDLOG_LEVEL.\n"
+    "exit status: 0 ended by SIGINT or SIGTERM, 1 start-up failure\n";
+
+// -h or --help among the program's own arguments: outside --ros-args ... [--].
+bool help_asked(int argc, char** argv) {
+  bool ros_args = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--ros-args") {
+      ros_args = true;
+    } else if (arg == "--") {
+      ros_args = false;
+    } else if (!ros_args && (arg == "-h" || arg == "--help")) {
+      return true;
+    }
+  }
+  return false;
+}
 
 // Logged when a retry is refused because perception has stopped changing.
 constexpr int32_t kRetryRefusedErrorCode = 101100013;
@@ -46,6 +73,10 @@ void end_with_failure(RobotController& node) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (help_asked(argc, argv)) {
+    std::cout << kUsage;
+    return 0;
+  }
   try {
     rclcpp::init(argc, argv);
     auto node = std::make_shared<RobotController>();

@@ -5,41 +5,17 @@
 #include <cmath>
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <utility>
 
 #include "log.hpp"
+#include "node_parameters.hpp"
 
 using std::placeholders::_1;
 
 namespace {
-
-// The parameters in declaration order, with their defaults.
-const std::pair<const char*, double> kParameterDefaults[] = {
-    {"kp_u_", 3.0},
-    {"ki_u_", 0.0},
-    {"kd_u_", 0.0},
-    {"target_u_", 0.0},
-    {"upper_u_", 0.1},
-    {"lower_u_", -0.1},
-    {"kp_w_", 1.0},
-    {"ki_w_", 0.0},
-    {"kd_w_", 0.0},
-    {"target_w_", 0.0},
-    {"upper_w_", 0.1},
-    {"lower_w_", 0.0},
-    {"kp_angle_", 0.2},
-    {"ki_angle_", 0.04},
-    {"kd_angle_", 0.0},
-    {"target_angle_", 0.0},
-    {"upper_angle_", 0.2},
-    {"lower_angle_", -0.2},
-    {"yMaxerror_threshold", 0.8},
-    {"thetaMaxerror_threshold", 0.5},
-    {"distance_wheel_to_feature", 0.25},
-    {"trigger_mode", 3.0},
-};
 
 // How a dropped sample is named: non-finite, or finite but out of bounds.
 const char* fault(std::initializer_list<double> values) {
@@ -65,8 +41,17 @@ void configure(PidController& pid, double kp, double ki, double kd, double targe
 }  // namespace
 
 RobotController::RobotController() : rclcpp::Node("align_controller") {
-  for (const auto& [name, default_value] : kParameterDefaults) {
-    declare_parameter<double>(name, default_value);
+  // Read once below: a set while the node runs could change nothing, so it is refused.
+  std::map<std::string, double> values;
+  for (const auto& parameter : kNodeParameters) {
+    rcl_interfaces::msg::ParameterDescriptor descriptor;
+    descriptor.description = parameter.description;
+    descriptor.read_only = true;
+    values[parameter.name] =
+        declare_parameter<double>(parameter.name, parameter.default_value, descriptor);
+  }
+  if (const auto error = configuration_error(values)) {
+    throw std::invalid_argument(*error);
   }
 
   // Read back in the order the members are listed, trigger_mode last.
@@ -95,14 +80,6 @@ RobotController::RobotController() : rclcpp::Node("align_controller") {
   };
   for (const auto& [name, member] : numeric) get_parameter(name, *member);
   get_parameter("trigger_mode", trigger_mode);
-  // A NaN or infinity would reach the regulators and the robot; trigger_mode
-  // alone keeps its rule that anything not below 4.0 means automatic.
-  for (const auto& [name, member] : numeric) {
-    if (!std::isfinite(*member)) {
-      throw std::invalid_argument("parameter '" + std::string(name) +
-                                  "' must be a finite number, got " + std::to_string(*member));
-    }
-  }
 
   configure(pid_u_, kp_u_, ki_u_, kd_u_, target_u_, upper_u_, lower_u_);
   configure(pid_w_, kp_w_, ki_w_, kd_w_, target_w_, upper_w_, lower_w_);

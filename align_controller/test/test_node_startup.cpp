@@ -49,6 +49,8 @@ TEST(NodeStartup, ConfigurationErrorsFailWithOneLineOnStandardError) {
   ParamsFile too_many(many);
   ParamsFile too_big("    kp_w_: 1.0\n#" + std::string(1 << 20, '-') + "\n");
   // Refused by rcl at the first alias, however small the expansion.
+  // Values that cannot work: the first rule broken, in the file as on the command line.
+  ParamsFile unworkable("    distance_wheel_to_feature: -1.0\n    thetaMaxerror_threshold: 0.0\n");
   ParamsFile aliases("    l0: &l0 {a: 0.0, b: 0.0}\n    l1: {a: *l0}\n");
   const auto file_error = [](const ParamsFile& file, const std::string& error) {
     return "Couldn't parse params file: '--params-file " + file.path() + "'. Error: " + error;
@@ -65,6 +67,22 @@ TEST(NodeStartup, ConfigurationErrorsFailWithOneLineOnStandardError) {
       {{"-p", "kp_w_:=.nan"}, "parameter 'kp_w_' must be a finite number, got nan\n", true, false},
       {{"--params-file", infinite.path()},
        "parameter 'upper_angle_' must be a finite number, got -inf\n",
+       true,
+       false},
+      {{"-p", "upper_w_:=-0.5"},
+       "parameter 'upper_w_' must not be below 'lower_w_' (0), got -0.5\n",
+       true,
+       false},
+      {{"-p", "lower_angle_:=0.5"},
+       "parameter 'upper_angle_' must not be below 'lower_angle_' (0.5), got 0.2\n",
+       true,
+       false},
+      {{"-p", "yMaxerror_threshold:=-3.0"},
+       "parameter 'yMaxerror_threshold' must be greater than 0, got -3\n",
+       true,
+       false},
+      {{"--params-file", unworkable.path(), "-p", "kp_w_:=-0.5"},
+       "parameter 'thetaMaxerror_threshold' must be greater than 0, got 0\n",
        true,
        false},
       {{"-p"}, "-p", false, false},
@@ -160,6 +178,27 @@ TEST(NodeStartup, ParamsFileAndCommandLineOverridesReachTheNode) {
       rush + 1, {"Align request callback: 1, 0, 0", "viehcle_pose_in_station_frame:*10, 10, -2"});
   ASSERT_TRUE(peer.spin_until([&] { return !peer.results.empty(); }, 5s));
   EXPECT_EQ(peer.results, std::vector<Align>{make_align(1, 1, 1)});
+}
+
+// Before any DDS: a profile that would end the node at start-up does not matter.
+TEST(NodeStartup, HelpPrintsTheUsageAndExitsWithStatusZero) {
+  const std::vector<std::string> asked[] = {{"--help"},
+                                            {"-h"},
+                                            {"--help", "--ros-args", "-p", "kp_w_:=.nan"},
+                                            {"--ros-args", "-p", "kp_w_:=.nan", "--", "-h"}};
+  for (const auto& args : asked) {
+    const auto node = spawn_node(54, args, {"CYCLONEDDS_URI=/no_such_dir/profile.xml"});
+    EXPECT_EQ(node->wait_exit(10s), 0) << args.size();
+    EXPECT_EQ(node->stdout_text().rfind("usage: align_controller [-h|--help] [--ros-args", 0), 0u)
+        << node->stdout_text();
+    EXPECT_NE(node->stdout_text().find("exit status: 0 ended by SIGINT or SIGTERM, 1 start-up"),
+              std::string::npos);
+    EXPECT_EQ(node->stderr_text(), "");
+  }
+  // Within --ros-args, -h is rclcpp's: here a parameter file that does not exist.
+  const auto node = spawn_node(54, {"--ros-args", "--params-file", "-h"});
+  EXPECT_EQ(node->wait_exit(20s), 1);
+  EXPECT_EQ(node->stdout_text(), "");
 }
 
 // With rclcpp's one line for the signal on standard error.

@@ -122,17 +122,26 @@ TEST_F(Ros2LiteNode, ParamVerbsReadAndSetLikeTheRos2Command) {
             "  upper_angle_\n  upper_u_\n  upper_w_\n  use_sim_time\n  yMaxerror_threshold\n");
   EXPECT_EQ(run({"param", "get", "/align_controller", "ki_angle_"}).out, "Double value is: 0.04\n");
 
-  ToolRun set = run({"param", "set", "/align_controller", "kp_w_", "2.0"});
+  ToolRun set = run({"param", "set", "/align_controller", "use_sim_time", "false"});
   EXPECT_EQ(set.status, 0) << set.err;
   EXPECT_EQ(set.out, "Set parameter successful\n");
-  EXPECT_EQ(run({"param", "get", "/align_controller", "kp_w_"}).out, "Double value is: 2.0\n");
   // A failed set is reported on standard error, with exit status 0 as ros2 param set does.
-  ToolRun wrong = run({"param", "set", "/align_controller", "trigger_mode", "4"});
+  ToolRun wrong = run({"param", "set", "/align_controller", "use_sim_time", "4"});
   EXPECT_EQ(wrong.status, 0);
   EXPECT_EQ(wrong.out, "");
   EXPECT_EQ(wrong.err,
-            "Setting parameter failed: Wrong parameter type, parameter {trigger_mode} is of type "
-            "{double}, setting it to {integer} is not allowed.\n");
+            "Setting parameter failed: Wrong parameter type, parameter {use_sim_time} is of type "
+            "{bool}, setting it to {integer} is not allowed.\n");
+  // The node's own parameters are read once: a set is refused, whatever the value.
+  for (const char* value : {"2.0", "4", ".nan"}) {
+    ToolRun refused = run({"param", "set", "/align_controller", "kp_w_", value});
+    EXPECT_EQ(refused.status, 0);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err,
+              "Setting parameter failed: parameter 'kp_w_' cannot be set because it is "
+              "read-only\n");
+  }
+  EXPECT_EQ(run({"param", "get", "/align_controller", "kp_w_"}).out, "Double value is: 1.0\n");
   ToolRun read_only = run({"param", "set", "/align_controller",
                            "qos_overrides./parameter_events.publisher.depth", "10"});
   EXPECT_EQ(read_only.err,
@@ -143,7 +152,10 @@ TEST_F(Ros2LiteNode, ParamVerbsReadAndSetLikeTheRos2Command) {
   ToolRun describe = run({"param", "describe", "/align_controller", "trigger_mode",
                           "qos_overrides./parameter_events.publisher.depth"});
   EXPECT_EQ(describe.out,
-            "Parameter name: trigger_mode\n  Type: double\n  Constraints:\n"
+            "Parameter name: trigger_mode\n  Type: double\n"
+            "  Description: below 4.0 a request on /align_request starts a docking; 4.0 or "
+            "above (or NaN) runs one docking by itself about 5 s after start (no unit)\n"
+            "  Constraints:\n    Read only: true\n"
             "Parameter name: qos_overrides./parameter_events.publisher.depth\n"
             "  Type: integer\n"
             "  Description: qos policy {depth} for publisher {/parameter_events}\n"
@@ -156,7 +168,7 @@ TEST_F(Ros2LiteNode, ParamVerbsReadAndSetLikeTheRos2Command) {
             "  ros__parameters:\n"
             "    distance_wheel_to_feature: 0.25\n    kd_angle_: 0.0\n    kd_u_: 0.0\n"
             "    kd_w_: 0.0\n    ki_angle_: 0.04\n    ki_u_: 0.0\n    ki_w_: 0.0\n"
-            "    kp_angle_: 0.2\n    kp_u_: 3.0\n    kp_w_: 2.0\n    lower_angle_: -0.2\n"
+            "    kp_angle_: 0.2\n    kp_u_: 3.0\n    kp_w_: 1.0\n    lower_angle_: -0.2\n"
             "    lower_u_: -0.1\n    lower_w_: 0.0\n"
             "    qos_overrides:\n"
             "      /parameter_events:\n"
