@@ -120,10 +120,10 @@ int run(const align_request::Options& options) {
   if (!result) {
     if (!running()) {
       std::printf("interrupted: no result\n");
-    } else {
-      std::printf("no result within %g s: the retry check was not refused\n", options.timeout);
+      return align_request::kExitNoResult;
     }
-    return align_request::kExitNoResult;
+    std::printf("no result within %g s: the retry check was not refused\n", options.timeout);
+    return align_request::kExitNotRefused;
   }
   const auto outcome = align_request::interpret_result(options.command, result->enable,
                                                        result->action, result->success);
@@ -151,9 +151,15 @@ int main(int argc, char** argv) {
     const int status = run(options);
     rclcpp::shutdown();
     return status;
+  } catch (const rclcpp::exceptions::RCLInvalidROSArgsError& e) {
+    std::cerr << "align_request: " << e.what() << std::endl;
+    return align_request::kExitUsage;
+  } catch (const rclcpp::exceptions::UnknownROSArgsError& e) {
+    std::cerr << "align_request: " << e.what() << std::endl;
+    return align_request::kExitUsage;
   } catch (const std::exception& e) {
     std::cerr << "align_request: " << e.what() << std::endl;
     rclcpp::shutdown();
-    return align_request::kExitUsage;
+    return align_request::kExitMiddleware;
   }
 }

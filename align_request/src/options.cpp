@@ -19,8 +19,9 @@ const char* const kUsage =
     "  --attempts N            docking attempts at most (default 3; 1: no back-off)\n"
     "  --staging-distance M    distance from the station where an attempt starts (default 1.5)\n"
     "  --backoff-speed V       forward speed of the back-off in m/s (default 0.1, at most 0.2)\n"
-    "exit status: 0 docked, 1 failure reported (or retry refused), 2 no result,\n"
-    "64 bad usage or start-up failure\n";
+    "exit status: 0 docked, 1 failure reported (or retry refused), 2 no result (no\n"
+    "controller, timeout or interrupted), 4 retry check not refused within the timeout,\n"
+    "64 bad usage, 69 middleware failure (ROS_DOMAIN_ID, CYCLONEDDS_URI...)\n";
 
 namespace {
 
@@ -55,6 +56,20 @@ std::optional<std::string> parse_number(const Bounds& b, const std::string& text
 }
 
 }  // namespace
+
+bool help_asked(const std::vector<std::string>& args) {
+  bool ros_args = false;
+  for (const auto& arg : args) {
+    if (arg == "--ros-args") {
+      ros_args = true;
+    } else if (arg == "--") {
+      ros_args = false;
+    } else if (!ros_args && (arg == "-h" || arg == "--help")) {
+      return true;
+    }
+  }
+  return false;
+}
 
 std::optional<std::string> parse_options(const std::vector<std::string>& args, Options& out) {
   std::optional<Command> command;

@@ -24,6 +24,25 @@ TEST(ParseOptions, CommandsAndTimeout) {
   EXPECT_TRUE(o.help);
 }
 
+// Shared with docking_server, whose only own arguments are these.
+TEST(HelpAsked, OnlyAmongTheProgramsOwnArguments) {
+  const std::pair<std::vector<std::string>, bool> cases[] = {
+      {{"--help"}, true},
+      {{"dock", "-h"}, true},
+      {{}, false},
+      {{"-hx", "--helps", "help"}, false},
+      {{"--ros-args", "-h"}, false},  // rclcpp's to judge
+      {{"--ros-args", "--params-file", "--help"}, false},
+      {{"--ros-args", "-p", "a:=1", "--", "--help"}, true},
+      {{"--ros-args", "--", "--ros-args", "-h"}, false},
+  };
+  for (const auto& [args, asked] : cases) {
+    std::string joined;
+    for (const auto& a : args) joined += a + " ";
+    EXPECT_EQ(help_asked(args), asked) << joined;
+  }
+}
+
 TEST(ParseOptions, RetryOptions) {
   Options o;
   ASSERT_FALSE(parse({"dock"}, o));

@@ -30,6 +30,7 @@ durations=$(sed -n -E 's/^(docked|docking failed|unexpected result).* after ([0-
     grep -q '^retry refused: perception' <<<"$request" && kind=retry_refused
     grep -q '^back-off stopped' <<<"$request" && kind=backoff_stopped
     [ "$status" -eq 2 ] && kind=no_result
+    [ "$status" -eq 4 ] && kind=not_refused
   fi
   echo "failure=${kind:-none}"
   paste -d ' ' <(echo "$ends") <(echo "$durations") | awk 'NF { printf "attempt_%d_end=%s %s\n", NR, $1, $2 }'

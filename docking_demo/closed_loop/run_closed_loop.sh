@@ -29,8 +29,8 @@
 # Leaves in OUT_DIR: NAME.log of each program, trajectory.csv, events.dat, programs.txt
 # (a line "NAME PID START EXIT_STATUS" each, START the wall-clock time just before it
 # started; the first three as soon as it runs) and summary.txt. Exit status: the
-# supervisor's (align_request: 0 docked, 1 failure reported, 2 no result); 2 at the
-# deadline; 3 a program missing or not up; 64 bad usage; 130 interrupted.
+# supervisor's (align_request: 0 docked, 1 failure reported, 2 no result, 4 retry check
+# not refused, 69 middleware failure); 2 at the deadline; 3 a program missing or not up; 64 bad usage; 130 interrupted.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 usage() {

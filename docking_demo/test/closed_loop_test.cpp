@@ -122,7 +122,7 @@ TEST_F(ClosedLoop, RetryIsRefusedOnAFrozenPoseAndUnansweredOnALiveOne) {
   EXPECT_TRUE(controller_logged("retry failed error code is 101100013"));
 
   // Without dropouts every check sees a fresh, noisy pose.
-  EXPECT_EQ(run(134, {"dropout:=0.0"}, {"retry", "--timeout", "3"}), 2) << output();
+  EXPECT_EQ(run(134, {"dropout:=0.0"}, {"retry", "--timeout", "3"}), 4) << output();
   EXPECT_NE(output().find("no result within 3 s: the retry check was not refused"),
             std::string::npos)
       << output();

@@ -22,9 +22,17 @@ struct Options {
 constexpr int kExitDocked = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitNoResult = 2;
+// The retry check got no refusal within the timeout: perception is alive, a retry may go.
+// Not 3, which the closed-loop runner gives a program that does not come up.
+constexpr int kExitNotRefused = 4;
 constexpr int kExitUsage = 64;
+// The middleware could not start: ROS_DOMAIN_ID, the CYCLONEDDS_URI profile... (EX_UNAVAILABLE)
+constexpr int kExitMiddleware = 69;
 
 extern const char* const kUsage;
+
+// -h or --help among a program's own arguments: outside --ros-args ... [--].
+bool help_asked(const std::vector<std::string>& args);
 
 // Parses the tool's own arguments; ROS arguments (--ros-args ... [--]) are
 // skipped, they are rclcpp's. Returns the error text on bad input.
