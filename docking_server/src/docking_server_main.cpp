@@ -4,9 +4,12 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <rclcpp/rclcpp.hpp>
 
+#include "align_request/options.hpp"
 #include "docking_server/docking_server.hpp"
 #include "docking_server/server_parameters.hpp"
 
@@ -35,9 +38,22 @@ void serve(rclcpp::Node::SharedPtr node, docking_server::DockingServer& server, 
   }
 }
 
+const char* const kUsage =
+    "usage: docking_server [-h|--help] [--ros-args [-p NAME:=VALUE]... [--params-file FILE]\n"
+    "                      [-r FROM:=TO]... --]\n"
+    "Offers dock and undock as ROS 2 actions (docking_interfaces/action/Dock, Undock)\n"
+    "and asks align_controller for each docking through its topics.\n"
+    "Parameters are read once at start-up and are read-only while it runs; their\n"
+    "meanings, units and ranges: ros2 param describe /docking_server NAME.\n"
+    "exit status: 0 ended by SIGINT or SIGTERM, 1 start-up failure\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (align_request::help_asked(std::vector<std::string>(argv + 1, argv + argc))) {
+    std::cout << kUsage;
+    return 0;
+  }
   try {
     rclcpp::init(argc, argv, rclcpp::InitOptions(), rclcpp::SignalHandlerOptions::None);
     std::signal(SIGINT, on_signal);

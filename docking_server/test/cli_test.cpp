@@ -47,6 +47,24 @@ TEST(DockingServerCli, ABadParameterEndsStartUpWithOneLine) {
   }
 }
 
+// Before any DDS: the profile that ends a start-up does not matter to --help.
+TEST(DockingServerCli, HelpPrintsTheUsageWithoutJoiningDds) {
+  ChildProcess::Options no_profile = dds_env(124);
+  no_profile.set_env[1] = "CYCLONEDDS_URI=/no_such_dir/profile.xml";
+  for (const char* help : {"--help", "-h"}) {
+    ChildProcess server({DOCKING_SERVER, help, "--ros-args", "-p", "max_attempts:=0"},
+                        no_profile);
+    EXPECT_EQ(server.wait_exit(10s), 0) << help;
+    EXPECT_EQ(server.stdout_text().rfind("usage: docking_server [-h|--help] [--ros-args", 0), 0u)
+        << server.stdout_text();
+    EXPECT_EQ(server.stderr_text(), "");
+  }
+  ChildProcess server({DOCKING_SERVER}, no_profile);
+  EXPECT_EQ(server.wait_exit(20s), 1);
+  EXPECT_NE(server.stderr_text().find("/no_such_dir/profile.xml"), std::string::npos)
+      << server.stderr_text();
+}
+
 TEST(DockingServerCli, ServesUntilASignal) {
   for (int sig : {SIGINT, SIGTERM}) {
     ChildProcess server({DOCKING_SERVER, "--ros-args", "-p", "max_attempts:=2"}, dds_env(125));

@@ -1,5 +1,6 @@
 // docking_sim: the robot's base driver and docking camera in one node, for
 // running align_controller in a closed loop without a robot.
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -56,29 +57,53 @@ nav_msgs::msg::Odometry odometry_message(const Pose2d& pose, const Velocity& vel
 class DockingSimNode : public rclcpp::Node {
  public:
   DockingSimNode() : Node("docking_sim") {
-    config_.start = {number("start_x", 1.8), number("start_y", 0.3), number("start_heading", 0.15)};
-    rate_ = positive("rate", 100.0);
-    odom_rate_ = positive("odom_rate", 50.0);
-    perception_rate_ = positive("perception_rate", 10.0);
-    config_.cmd_latency = non_negative("cmd_latency", 0.02);
-    config_.cmd_timeout = number("cmd_timeout", 0.5);
-    config_.accel = {number("max_linear_accel", 0.5), number("max_angular_accel", 2.0)};
-    config_.odom_linear_scale = number("odom_linear_scale", 1.0);
-    config_.odom_yaw_drift = number("odom_yaw_drift", 0.0);
+    config_.start = {
+        number("start_x", 1.8, "robot's start x in the station frame (m)"),
+        number("start_y", 0.3, "robot's start y in the station frame (m)"),
+        number("start_heading", 0.15, "robot's start heading in the station frame (rad)")};
+    rate_ = positive("rate", 100.0, "simulation steps per second (Hz)");
+    odom_rate_ = positive("odom_rate", 50.0, "odometry and ground truth messages per second (Hz)");
+    perception_rate_ = positive("perception_rate", 10.0, "camera samples per second (Hz)");
+    config_.cmd_latency =
+        non_negative("cmd_latency", 0.02, "from /cmd_vel received to the wheels acting on it (s)");
+    // Negative would switch the watchdog off as 0 does, without saying so.
+    config_.cmd_timeout = non_negative(
+        "cmd_timeout", 0.5, "without a command this long the base stops; 0: no watchdog (s)");
+    config_.accel = {
+        positive("max_linear_accel", 0.5, "the base's linear acceleration limit (m/s^2)"),
+        positive("max_angular_accel", 2.0, "the base's angular acceleration limit (rad/s^2)")};
+    config_.odom_linear_scale =
+        number("odom_linear_scale", 1.0, "odometry's distance per true distance (1)");
+    config_.odom_yaw_drift =
+        number("odom_yaw_drift", 0.0, "added to the odometry's turn rate (rad/s)");
     auto& p = config_.perception;
-    p.latency = non_negative("perception_latency", 0.05);
-    p.noise_xy = non_negative("noise_xy", 0.002);
-    p.noise_theta = non_negative("noise_theta", 0.003);
-    p.dropout = non_negative("dropout", 0.02);
+    p.latency = non_negative("perception_latency", 0.05,
+                             "from a camera sample to its detection published (s)");
+    p.noise_xy = non_negative("noise_xy", 0.002, "standard deviation of the detected x and y (m)");
+    p.noise_theta =
+        non_negative("noise_theta", 0.003, "standard deviation of the detected heading (rad)");
+    p.dropout =
+        non_negative("dropout", 0.02, "probability that a camera sample yields no detection (1)");
     if (p.dropout > 1.0) {
-      throw std::invalid_argument("parameter 'dropout' must lie in [0, 1]");
+      refuse("dropout", p.dropout, "lie in [0, 1]");
     }
-    p.max_range = positive("visibility_range", 3.0);
-    p.fov = positive("field_of_view", 2.0944);
-    p.freeze_after = number("freeze_after", -1.0);
-    config_.seed = static_cast<unsigned>(declare_parameter<int64_t>("seed", 1));
-    const auto csv = declare_parameter<std::string>("trajectory_csv", "");
-    const auto log = declare_parameter<std::string>("controller_log", "");
+    p.max_range = positive("visibility_range", 3.0, "farthest the camera sees the station (m)");
+    p.fov = positive("field_of_view", 2.0944,
+                     "full field of view of the rear camera, 2 pi at most (rad)");
+    if (p.fov > 2.0 * M_PI) {
+      refuse("field_of_view", p.fov, "lie in (0, 2 pi]");
+    }
+    p.freeze_after = number("freeze_after", -1.0,
+                            "from this time on the camera repeats its last detection; below 0: "
+                            "never (s)");
+    config_.seed = static_cast<unsigned>(declare_parameter<int64_t>(
+        "seed", 1, read_only("seed of the noise and dropout (no unit)")));
+    const auto csv = declare_parameter<std::string>(
+        "trajectory_csv", "", read_only("file the trajectory is written to; empty: none (path)"));
+    const auto log = declare_parameter<std::string>(
+        "controller_log", "",
+        read_only("file the controller's standard output goes to, read for the docking step; "
+                  "empty: none (path)"));
 
     if (!csv.empty()) {
       csv_.open(csv);
@@ -136,24 +161,37 @@ class DockingSimNode : public rclcpp::Node {
   }
 
  private:
-  double number(const std::string& name, double fallback) {
-    const double v = declare_parameter<double>(name, fallback);
+  // Every parameter is read once, here: a later set could change nothing.
+  static rcl_interfaces::msg::ParameterDescriptor read_only(const std::string& description) {
+    rcl_interfaces::msg::ParameterDescriptor d;
+    d.description = description;
+    d.read_only = true;
+    return d;
+  }
+  [[noreturn]] static void refuse(const std::string& name, double v, const std::string& rule) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, v).ptr;
+    throw std::invalid_argument("parameter '" + name + "' must " + rule + ", got " +
+                                std::string(text, end));
+  }
+  double number(const std::string& name, double fallback, const std::string& description) {
+    const double v = declare_parameter<double>(name, fallback, read_only(description));
     if (!std::isfinite(v)) {
-      throw std::invalid_argument("parameter '" + name + "' must be a finite number");
+      refuse(name, v, "be a finite number");
     }
     return v;
   }
-  double non_negative(const std::string& name, double fallback) {
-    const double v = number(name, fallback);
+  double non_negative(const std::string& name, double fallback, const std::string& description) {
+    const double v = number(name, fallback, description);
     if (v < 0.0) {
-      throw std::invalid_argument("parameter '" + name + "' must not be negative");
+      refuse(name, v, "not be negative");
     }
     return v;
   }
-  double positive(const std::string& name, double fallback) {
-    const double v = number(name, fallback);
+  double positive(const std::string& name, double fallback, const std::string& description) {
+    const double v = number(name, fallback, description);
     if (v <= 0.0) {
-      throw std::invalid_argument("parameter '" + name + "' must be greater than 0");
+      refuse(name, v, "be greater than 0");
     }
     return v;
   }
@@ -197,7 +235,39 @@ class DockingSimNode : public rclcpp::Node {
 }  // namespace
 }  // namespace docking_sim
 
+namespace {
+
+const char* const kUsage =
+    "usage: docking_sim [-h|--help] [--ros-args [-p NAME:=VALUE]... [--params-file FILE] --]\n"
+    "The robot's base driver and docking camera in one node: subscribes /cmd_vel,\n"
+    "publishes /diff_bot/odom, /docking_pose and /docking_sim/ground_truth.\n"
+    "Parameters are read once at start-up and are read-only while it runs; their\n"
+    "meanings and units: ros2 param describe /docking_sim NAME.\n"
+    "exit status: 0 ended by SIGINT or SIGTERM, 1 start-up failure\n";
+
+// -h or --help among the program's own arguments: outside --ros-args ... [--].
+bool help_asked(int argc, char** argv) {
+  bool ros_args = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--ros-args") {
+      ros_args = true;
+    } else if (arg == "--") {
+      ros_args = false;
+    } else if (!ros_args && (arg == "-h" || arg == "--help")) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (help_asked(argc, argv)) {
+    std::cout << kUsage;
+    return 0;
+  }
   try {
     rclcpp::init(argc, argv);
     auto node = std::make_shared<docking_sim::DockingSimNode>();
