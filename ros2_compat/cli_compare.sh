@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # ros2_lite against the real `ros2` (ros2cli 0.18.11 of ../shared/ros2-humble) on
 # the same running nodes: our align_controller (plain and as /robot1/dock1),
-# docking_sim and docking_server. Every verb and option the README lists, their help, usage
+# docking_sim and docking_server, whose parameters are read-only, and a real rclpy node
+# whose parameters are not. Every verb and option the README lists, their help, usage
 # errors and error cases run on both; standard output, standard error and the
 # exit status must be equal once the CLI's own node name and GIDs are masked.
 # ros2_lite runs under the name `ros2`, as argparse takes its name from argv[0].
@@ -18,7 +19,9 @@ start ours align_controller "$(program align_controller)"
 start ours dock1 "$(program align_controller)" --ros-args -r __node:=dock1 -r __ns:=/robot1
 start ours docking_sim "$(program docking_sim)"
 start ours docking_server "$(program docking_server)"
-wait_for_nodes ours /align_controller /robot1/dock1 /docking_sim /docking_server || exit 1
+start theirs param_peer python3 "$here/param_peer.py"
+wait_for_nodes ours /align_controller /robot1/dock1 /docking_sim /docking_server /param_peer ||
+  exit 1
 
 # Help, and usage errors: argparse's texts, wrapped at the terminal's width.
 c node
@@ -102,7 +105,7 @@ c param get --no-daemon /nothing kp_w_
 c param describe --no-daemon /align_controller kp_w_ lower_w_ use_sim_time
 c param describe --no-daemon /docking_sim seed nothing
 
-# Setting: negative values, YAML typing, refusals.
+# Setting: negative values, YAML typing, refusals (read-only, wrong type, undeclared).
 c param set --no-daemon /align_controller lower_w_ -0.1
 c param set --no-daemon /align_controller lower_w_ -1
 c param set --no-daemon /align_controller -- lower_w_ -0.25
@@ -110,18 +113,21 @@ c param set --no-daemon /align_controller lower_w_ -- -.5
 c param get --no-daemon /align_controller lower_w_
 for value in '1.0 # c' '!!float 1' '1:30.5' '1:30' '0x1F' '1e3' '-.Inf' '[1.5, 2]' 'yes' \
   "'1.5'" '--- 2.5' '2.5 # !!int'; do
-  c param set --no-daemon /robot1/dock1 kp_w_ "$value"
-  c param get --no-daemon /robot1/dock1 kp_w_
+  c param set --no-daemon /param_peer gain "$value"
+  c param get --no-daemon /param_peer gain
 done
 for value in '"\u00e9"' '"tab\there"' "'it''s'" '!!str 12' '"line one\nline two"' \
   "$(printf 'word %.0s' $(seq 30))end" '"long\ttext, '"$(printf 'more %.0s' $(seq 20))"'"' \
   '- one' '[a, "b", c d]' '"x: y"' '"\x41\U0001F600"'; do
-  c param set --no-daemon /docking_sim controller_log "$value"
-  c param dump --no-daemon /docking_sim
+  c param set --no-daemon /param_peer text "$value"
+  c param dump --no-daemon /param_peer
 done
-c param set --no-daemon /docking_sim seed 1_000
-c param set --no-daemon /docking_sim seed 0b101
-c param set --no-daemon /docking_sim seed 1.0
+c param set --no-daemon /robot1/dock1 kp_w_ 2.0
+for value in 1_000 0b101 1.0; do
+  c param set --no-daemon /param_peer count "$value"
+  c param get --no-daemon /param_peer count
+done
+c param set --no-daemon /docking_sim seed 2
 c param set --no-daemon /docking_sim nothing 1
 c param set --no-daemon /nothing seed 1
 c param dump --no-daemon /nothing
