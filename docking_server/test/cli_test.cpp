@@ -52,8 +52,7 @@ TEST(DockingServerCli, HelpPrintsTheUsageWithoutJoiningDds) {
   ChildProcess::Options no_profile = dds_env(124);
   no_profile.set_env[1] = "CYCLONEDDS_URI=/no_such_dir/profile.xml";
   for (const char* help : {"--help", "-h"}) {
-    ChildProcess server({DOCKING_SERVER, help, "--ros-args", "-p", "max_attempts:=0"},
-                        no_profile);
+    ChildProcess server({DOCKING_SERVER, help, "--ros-args", "-p", "max_attempts:=0"}, no_profile);
     EXPECT_EQ(server.wait_exit(10s), 0) << help;
     EXPECT_EQ(server.stdout_text().rfind("usage: docking_server [-h|--help] [--ros-args", 0), 0u)
         << server.stdout_text();
