@@ -7,7 +7,9 @@
 namespace rcpputils {
 
 SharedLibrary::SharedLibrary(const std::string& library_path) : path_(library_path) {
-  handle_ = dlopen(library_path.c_str(), RTLD_LAZY | RTLD_LOCAL);
+  // Never unmapped: DDS may still hold a type's introspection data after the last
+  // object of the layer that loaded it is gone.
+  handle_ = dlopen(library_path.c_str(), RTLD_LAZY | RTLD_LOCAL | RTLD_NODELETE);
   if (handle_ == nullptr) {
     const char* error = dlerror();
     throw std::runtime_error("failed to load library '" + library_path +

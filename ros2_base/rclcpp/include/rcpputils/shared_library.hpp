@@ -4,8 +4,8 @@
 
 namespace rcpputils {
 
-// A shared library loaded for as long as the object lives: the part of
-// rcpputils' class that loading type support at run time needs.
+// A shared library loaded by path, the part of rcpputils' class that loading type
+// support at run time needs. Unlike rcpputils', it stays mapped once loaded.
 class SharedLibrary {
  public:
   // Throws std::runtime_error when the library cannot be loaded.
