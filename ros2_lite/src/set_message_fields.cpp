@@ -272,9 +272,11 @@ class FieldSetter {
                     "number, not 'NoneType'");
       }
       // numpy casts as float() and int() do, and wraps integers beyond the type.
-      item = is_float(m.type_id_)
-                 ? YamlNode{to_float(item), std::nullopt, std::nullopt}
-                 : YamlNode{static_cast<int64_t>(to_int(item)), std::nullopt, std::nullopt};
+      if (is_float(m.type_id_)) {
+        item.scalar = to_float(item);
+      } else {
+        item.scalar = static_cast<int64_t>(to_int(item));
+      }
     }
     if (items.size() != m.array_size_) {
       raise("AssertionError", "The '" + std::string(m.name_) +
