@@ -23,6 +23,6 @@ done
 echo "keystore $keystore: enclaves /align_controller /docking_sim /align_request"
 
 export ROS_SECURITY_KEYSTORE=$keystore ROS_SECURITY_ENABLE=true ROS_SECURITY_STRATEGY=Enforce
-# run_docking.sh gives each program --enclave /<program>.
+# The closed loop gives each program --enclave /<program>.
 export DOCK_ENCLAVES=1
 exec "$root/docking_demo/run_demo.sh" "$install" "$out"

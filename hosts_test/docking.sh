@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # One scenario of the docking across three hosts: align_controller on robot,
 # docking_sim on base, align_request (and ros2_lite) on station, each with the
-# deployment profile config/cyclonedds-robot.xml. Prints its figures.
+# deployment profile cyclonedds-robot.xml of dds_config, started, stopped and
+# judged by docking_demo's closed-loop runner. Prints its figures.
 #   docking.sh SCENARIO INSTALL_DIR OUT_DIR
 # SCENARIO: plain, loss5, loss20, partition_base, partition_station, secure.
 # Exit status 0 passed, 1 failed, 77 skipped (this machine cannot make the hosts).
@@ -12,7 +13,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out=$3/$scenario
 here="$root/hosts_test"
 HOSTS_TAG=$scenario
-ROBOT_PROFILE="$root/config/cyclonedds-robot.xml"
+config="$install/dds_config/share/dds_config"
+ROBOT_PROFILE="$config/cyclonedds-robot.xml"
 # shellcheck source=hosts.sh
 . "$here/hosts.sh"
 
@@ -39,30 +41,19 @@ if why=$(hosts_missing) && [ -n "$why" ]; then
   say "SKIPPED: $why"
   exit "$SKIP"
 fi
-program() { echo "$install/$1/lib/$1/$1"; }
-for pkg in docking_sim align_controller align_request ros2_lite; do
-  [ -x "$(program "$pkg")" ] || { say "$(program "$pkg") is missing: build first"; exit 1; }
+runner="$install/docking_demo/share/docking_demo/closed_loop/run_closed_loop.sh"
+lite="$install/ros2_lite/lib/ros2_lite/ros2_lite"
+for file in "$runner" "$lite" "$ROBOT_PROFILE"; do
+  [ -e "$file" ] || { say "$file is missing: build first"; exit 1; }
 done
-tally="$install/hosts_test/lib/hosts_test/cmd_vel_tally"
 
 pids=()
-# shellcheck source=../docking_demo/closed_loop/stop_programs.sh
-. "$root/docking_demo/closed_loop/stop_programs.sh"
-trap 'stop_programs; hosts_down' EXIT
+# shellcheck source=/dev/null
+. "${runner%/*}/stop_programs.sh"
+# The runner stops its own programs within 5 s of a TERM.
+trap 'stop_programs 15; hosts_down' EXIT
 trap 'exit 130' INT TERM
 
-# Each line of a program's output with the wall-clock time it came.
-stamp() {
-  local line
-  while IFS= read -r line; do printf '%s %s\n' "$EPOCHREALTIME" "$line"; done
-}
-# start HOST LOG PROGRAM ARGS...: runs in the background, output stamped into LOG.
-start() {
-  local h=$1 log=$2
-  shift 2
-  on "$h" "$@" > >(stamp >"$log") 2>&1 &
-  pids+=($!)
-}
 # wait_for LOG PATTERN SECONDS [PID]: until a line matches, the time is up or PID ended.
 wait_for() {
   local deadline=$((SECONDS + $3))
@@ -75,30 +66,24 @@ wait_for() {
 # The stamp of the first line of LOG that matches PATTERN.
 stamp_of() { { grep -m 1 -- "$2" "$1" || true; } | cut -d' ' -f1; }
 # The count a cmd_vel_tally printed when it ended.
-tally_count() {
-  wait_for "$1" 'commands$' 5 || true
-  sed -n 's/^[0-9.]* cmd_vel_tally: \([0-9]*\) commands$/\1/p' "$1"
-}
+tally_count() { sed -n 's/^[0-9.]* cmd_vel_tally: \([0-9]*\) commands$/\1/p' "$1"; }
 seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
 
-# The --ros-args that put a program in its enclave, when secured.
-enclave() {
-  [ "$scenario" != secure ] || echo "--enclave /$1"
-}
 if [ "$scenario" = secure ]; then
   # The governance and permissions name the domain: made for this one.
   keystore="$out/keystore"
   rm -rf "$keystore"
   mkdir -p "$out"
-  lite=$(program ros2_lite)
   ROS_DOMAIN_ID=$ROS_DOMAIN_ID "$lite" security create_keystore "$keystore"
   for p in align_controller docking_sim align_request; do
     ROS_DOMAIN_ID=$ROS_DOMAIN_ID "$lite" security create_enclave "$keystore" "/$p"
     ROS_DOMAIN_ID=$ROS_DOMAIN_ID "$lite" security create_permission "$keystore" "/$p" \
-      "$root/config/security_policy.xml"
+      "$config/security_policy.xml"
   done
   HOST_ENV=(ROS_SECURITY_KEYSTORE="$keystore" ROS_SECURITY_ENABLE=true
             ROS_SECURITY_STRATEGY=Enforce)
+  # Each program in its enclave /<program>.
+  export DOCK_ENCLAVES=1
 fi
 
 hosts_up
@@ -116,6 +101,28 @@ expect() {
   "$@" || fail "$what"
 }
 
+# The runner's options: every program on its host, stamped logs, the supervisor
+# started first so that its log shows when it saw the node.
+loop=(--stamp --supervisor-first --supervisor align_request dock --attempts "$ATTEMPTS"
+  --timeout 90 ';')
+# place NAME HOST [WORD...]: NAME runs on HOST, after the WORDs.
+place() { on "$2"; loop+=(--prefix "$1" "${host[@]}" "${@:3}" ';'); }
+place docking_sim base
+place align_controller robot
+place align_request station
+# Witnesses of /cmd_vel beside the node and beside the base (not in the secured
+# domain: the policy admits the three programs only).
+if [ "$scenario" != secure ]; then
+  for h in robot base; do
+    loop+=(--start "cmd_vel_tally_$h=hosts_test/cmd_vel_tally" ';' --ready "cmd_vel_tally_$h" counting)
+    place "cmd_vel_tally_$h" "$h"
+  done
+fi
+if [ "$scenario" = plain ]; then
+  loop+=(--after param_get=ros2_lite param get /align_controller kp_w_ ';')
+  place param_get station timeout 30
+fi
+
 # One docking from the start pose; prints its figures and sets docked.
 run_once() {
   local dir="$out/run$1"
@@ -123,31 +130,18 @@ run_once() {
   local node_log="$dir/align_controller.log" request_log="$dir/align_request.log"
   local csv="$dir/trajectory.csv" sent_log="$dir/cmd_vel_tally_robot.log"
   local delivered_log="$dir/cmd_vel_tally_base.log"
-  # shellcheck disable=SC2046
-  start base "$dir/docking_sim.log" "$(program docking_sim)" --ros-args $(enclave docking_sim) \
-    -p "trajectory_csv:=$csv" -p "controller_log:=$node_log" \
-    -p noise_xy:=0.0 -p noise_theta:=0.0 -p dropout:=0.0
-  wait_for "$dir/docking_sim.log" '^[0-9.]* docking_sim: robot at' 20 ||
-    { fail "docking_sim did not start"; return; }
-  # Witnesses of /cmd_vel beside the node and beside the base (not in the
-  # secured domain: the policy admits the three programs only).
-  if [ "$scenario" != secure ]; then
-    start robot "$sent_log" "$tally"
-    start base "$delivered_log" "$tally"
-    if ! { wait_for "$sent_log" 'counting' 20 && wait_for "$delivered_log" 'counting' 20; }; then
-      fail "cmd_vel_tally did not start"
-      return
-    fi
+  local deadline=$((90 * ATTEMPTS + 120))
+  DOCK_QUIET=1 DOCK_DEADLINE=$deadline "$runner" "${loop[@]}" \
+    "$install" "$dir" -p noise_xy:=0.0 -p noise_theta:=0.0 -p dropout:=0.0 >"$dir/runner.log" 2>&1 &
+  local runner_pid=$!
+  pids+=("$runner_pid")
+  if ! wait_for "$dir/programs.txt" '^align_controller ' 60 "$runner_pid"; then
+    fail "the programs did not start: $(tail -n 3 "$dir/runner.log")"
+    return
   fi
-  # shellcheck disable=SC2046
-  start station "$request_log" "$(program align_request)" dock --attempts "$ATTEMPTS" \
-    --timeout 90 --ros-args $(enclave align_request)
-  local request_pid=${pids[-1]}
-  local t0=$EPOCHREALTIME
-  # shellcheck disable=SC2046
-  start robot "$node_log" env SPDLOG_STDOUT=true SPDLOG_SYSTEMD=false SPDLOG_LEVEL=info \
-    "$(program align_controller)" --ros-args $(enclave align_controller)
-  if ! wait_for "$request_log" 'docking requested' 60 "$request_pid"; then
+  local t0
+  t0=$(awk '$1 == "align_controller" { print $3 }' "$dir/programs.txt")
+  if ! wait_for "$request_log" 'docking requested' 60 "$runner_pid"; then
     fail "the supervisor did not see the node within 60 s"
     return
   fi
@@ -155,9 +149,9 @@ run_once() {
 
   # A 3 s partition HOST-PEER, DELAY s after the node logged PATTERN (in whichever
   # attempt); sets tp and th.
-  local tp="" th="" deadline=$((90 * ATTEMPTS + 120))
+  local tp="" th=""
   cut_off() {
-    wait_for "$node_log" "$3" "$deadline" "$request_pid" || return 0
+    wait_for "$node_log" "$3" "$deadline" "$runner_pid" || return 0
     sleep "$4"
     partition "$1" "$2"
     tp=$EPOCHREALTIME
@@ -172,37 +166,28 @@ run_once() {
     partition_station) cut_off station robot 'docking finish!' 1.5 ;;
   esac
 
-  deadline=$((SECONDS + deadline))
-  while kill -0 "$request_pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.2; done
-  kill -TERM "$request_pid" 2>/dev/null || true
   local status=0
-  wait "$request_pid" || status=$?
+  wait "$runner_pid" || status=$?
+  pids=()
+  val() { sed -n "s/^$1=//p" "$dir/summary.txt"; }
   if [ "$scenario" = plain ]; then
     local got
-    got=$(on station timeout 30 "$(program ros2_lite)" param get /align_controller kp_w_ 2>&1 ||
-      true)
+    got=$(cut -d' ' -f2- "$dir/param_get.log" 2>/dev/null || true)
     say "  ros2_lite param get /align_controller kp_w_ from the station: $got"
     expect "param get from the station" [ "$got" = "Double value is: 1.0" ]
   fi
-  sleep 1  # a little of the trajectory at rest after the result
-  stop_programs
 
   [ -s "$csv" ] || { fail "docking_sim wrote no trajectory"; return; }
-  local result truth docked_truth final_bounds
-  # The supervisor's last line tells how the attempts ended; its stamping may lag its exit.
-  local last='^[0-9.]* (docked at attempt|not docked after|retry refused|back-off stopped|no result|interrupted)'
-  wait_for "$request_log" "$last" 5 || true
   grep -E '^[0-9.]* (docking (requested|failed)|docked:|backing off|backed off|attempt [2-9])' \
     "$request_log" | cut -d' ' -f2- | sed "s/^/$scenario:   supervisor: /"
-  result=$({ grep -E "$last" "$request_log" || echo "- no last line"; } | tail -n 1 | cut -d' ' -f2-)
-  truth=$(awk -F, -f "$here/truth.awk" "$csv")
-  read -r docked_truth final_bounds _ <<<"$truth"
-  say "  result: $result"
-  say "  ground truth: ${truth#*| }"
+  say "  result: $(val result)"
+  local x y h
+  IFS=, read -r _ x y h _ < <(tail -n 1 "$csv")
+  say "  ground truth: passed $([ "$(val passed_docked_bounds)" = 1 ] || echo "not ")through the docked bounds, at rest at x $(printf %.3f "$x") m, y $(printf %.3f "$y") m, heading $(printf %.3f "$h") rad"
   # Docked: the robot did dock; failed: it does not rest within the docked bounds.
   local truthful=0
-  { [ "$status" -eq 0 ] && [ "$docked_truth" = docked ]; } && truthful=1
-  { [ "$status" -eq 1 ] && [ "$final_bounds" = out ]; } && truthful=1
+  { [ "$status" -eq 0 ] && [ "$(val ground_truth)" = docked ]; } && truthful=1
+  { [ "$status" -eq 1 ] && [ "$(val ends_in_docked_bounds)" = 0 ]; } && truthful=1
   expect "the result does not match the ground truth" [ "$truthful" -eq 1 ]
   docked=$(( status == 0 && truthful == 1 ))
 

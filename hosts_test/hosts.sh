@@ -65,16 +65,13 @@ hosts_down() {
   ip netns del "$(ns switch)" 2>/dev/null || true
 }
 
-# on HOST PROGRAM ARGS...: runs in HOST's namespace with a clean environment,
-# the deployment profile and this host's interface and peers, plus HOST_ENV.
-# It becomes the program: call it in the background or in a subshell.
+# on HOST: sets host to the words that run a program in HOST's namespace with a clean
+# environment, the deployment profile (ROBOT_PROFILE) and this host's interface and
+# peers, plus HOST_ENV.
 on() {
-  local h=$1
-  shift
-  exec ip netns exec "$(ns "$h")" env -i PATH=/usr/bin:/bin HOME="$HOME" ROS_DOMAIN_ID="$ROS_DOMAIN_ID" \
-    CYCLONEDDS_URI="file://$ROBOT_PROFILE" \
-    ALIGN_DDS_ADDRESS="${HOST_ADDRESS[$h]}" ALIGN_DDS_PEERS="$(peers_of "$h")" \
-    "${HOST_ENV[@]}" "$@"
+  host=(ip netns exec "$(ns "$1")" env -i PATH=/usr/bin:/bin HOME="$HOME" ROS_DOMAIN_ID="$ROS_DOMAIN_ID"
+    CYCLONEDDS_URI="file://$ROBOT_PROFILE"
+    ALIGN_DDS_ADDRESS="${HOST_ADDRESS[$1]}" ALIGN_DDS_PEERS="$(peers_of "$1")" "${HOST_ENV[@]}")
 }
 HOST_ENV=()
 

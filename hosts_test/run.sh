@@ -14,8 +14,10 @@ mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
 pids=()
-stop() { local p; for p in "${pids[@]}"; do kill -TERM "$p" 2>/dev/null || true; done; wait; }
-trap stop EXIT
+# shellcheck source=/dev/null
+. "$install/docking_demo/share/docking_demo/closed_loop/stop_programs.sh"
+# A scenario stops its own runner, which stops its programs, within 20 s.
+trap 'stop_programs 30' EXIT
 declare -A status
 wave() {
   local s

@@ -15,66 +15,33 @@ for install in "$ours" "$theirs"; do
     [ -x "$install/$pkg/lib/$pkg/$pkg" ] || { echo "skipped: no $pkg in $install"; exit 77; }
   done
 done
+runner=$ours/docking_demo/share/docking_demo/closed_loop/run_closed_loop.sh
+[ -x "$runner" ] || { echo "skipped: no closed-loop runner in $ours"; exit 77; }
 out=$repo/out/cross_docking
 rm -rf "$out" && mkdir -p "$out"
 
-# Sets cmd to the command line that runs a program of one side in an environment of
-# that side alone.
-#   side ours|theirs DOMAIN PACKAGE
+# side ours|theirs PROGRAM: the runner's options that run PROGRAM of that side, on
+# $domain, in an environment of that side alone.
 side() {
   local setup=". '$ours/setup.sh'" install=$ours
   if [ "$1" = theirs ]; then
     setup=". '$ros2_env' && . '$theirs/setup.sh'" install=$theirs
   fi
-  cmd=(env -i PATH=/usr/bin:/bin HOME="$HOME" ROS_DOMAIN_ID="$2"
-    SPDLOG_STDOUT=true SPDLOG_SYSTEMD=false SPDLOG_LEVEL=info
-    bash -c "$setup && exec \"\$@\"" "$3" "$install/$3/lib/$3/$3")
+  options+=(--exe "$2" "$install/$2/lib/$2/$2" --prefix "$2" env -i PATH=/usr/bin:/bin
+    HOME="$HOME" ROS_DOMAIN_ID="$domain" bash -c "$setup && exec \"\$@\"" "$2" ';')
 }
 
-# Supervisor retries where align_request offers them.
-request=(dock --timeout 120)
-side ours 0 align_request
-if "${cmd[@]}" --help 2>&1 | grep -q -- '--attempts'; then
-  request=(dock --timeout 400 --attempts 3)
-fi
-
-pids=()
-stop_all() {
-  [ ${#pids[@]} -gt 0 ] || return 0
-  kill -INT "${pids[@]}" 2>/dev/null
-  local pid
-  for pid in "${pids[@]}"; do
-    timeout 5 tail --pid="$pid" -f /dev/null
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-  done
-  pids=()
-}
-trap stop_all EXIT
-trap 'exit 130' INT TERM
-
-# One docking: the node of one side, simulator and supervisor of the other.
-#   dock NODE_SIDE TOOLS_SIDE DOMAIN DIR
+# One docking: the node of one side, simulator and supervisor of the other, the
+# supervisor bounded in time.
+#   dock NODE_SIDE TOOLS_SIDE DIR
 dock() {
-  local dir=$4
-  mkdir -p "$dir"
+  options=(--supervisor align_request dock --timeout 400 --attempts 3 ';')
+  side "$1" align_controller
+  side "$2" docking_sim
+  side "$2" align_request
   # A noiseless camera keeps the runs about the two stacks, not about perception.
-  side "$2" "$3" docking_sim
-  "${cmd[@]}" --ros-args -p perception_latency:=0.0 -p noise_xy:=0.0 -p noise_theta:=0.0 \
-    -p dropout:=0.0 >"$dir/docking_sim.log" 2>&1 &
-  pids+=($!)
-  side "$1" "$3" align_controller
-  "${cmd[@]}" >"$dir/align_controller.log" 2>&1 &
-  pids+=($!)
-  for _ in $(seq 100); do
-    grep -q '^docking_sim: robot at' "$dir/docking_sim.log" && break
-    sleep 0.1
-  done
-  side "$2" "$3" align_request
-  timeout -s INT 450 "${cmd[@]}" "${request[@]}" >"$dir/align_request.log" 2>&1
-  local status=$?
-  stop_all
-  return $status
+  DOCK_QUIET=1 DOCK_DEADLINE=450 "$runner" "${options[@]}" "$ours" "$3" \
+    -p perception_latency:=0.0 -p noise_xy:=0.0 -p noise_theta:=0.0 -p dropout:=0.0
 }
 
 failed=0
@@ -84,7 +51,7 @@ for way in "ours theirs" "theirs ours"; do
   docked=""
   for run in 1 2 3; do
     dir=$out/node_$node-$run
-    if dock "$node" "$tools" "$domain" "$dir"; then
+    if dock "$node" "$tools" "$dir"; then
       docked="run $run, domain $domain: $(tail -n 1 "$dir/align_request.log")"
     fi
     domain=$((domain + 1))

@@ -17,20 +17,19 @@ for program in align_controller docking_sim ros2_lite; do
 done
 program() { echo "$install/$1/lib/$1/$1"; }
 
+stopper=$install/docking_demo/share/docking_demo/closed_loop/stop_programs.sh
+if [ ! -f "$stopper" ]; then
+  echo "skipped: docking_demo is not built in $install"
+  exit 77
+fi
+# shellcheck source=/dev/null
+. "$stopper"
+
 work=$(mktemp -d)
 pids=()
-# TERM, up to 5 s, then KILL: nothing outlives the script, even when it fails.
+# Nothing outlives the script, even when it fails.
 stop_all() {
-  local pid alive
-  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null; done
-  for _ in $(seq 50); do
-    alive=0
-    for pid in "${pids[@]}"; do kill -0 "$pid" 2>/dev/null && alive=1; done
-    [ "$alive" = 0 ] && break
-    sleep 0.1
-  done
-  for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null; done
-  wait 2>/dev/null
+  stop_programs
   rm -rf "$work"
 }
 trap stop_all EXIT

@@ -5,10 +5,10 @@
 # attempts first_end final_x final_y final_heading
 set -uo pipefail
 install=$1 out=$2 i=$3 x=$4 y=$5 h=$6 lat=$7 delay=$8
-root=$(cd "$(dirname "$0")/../.." && pwd)
 dir="$out/run_$i"
 ROS_DOMAIN_ID=$((150 + i % 50)) DOCK_QUIET=1 DOCK_TIMEOUT=100 DOCK_ATTEMPTS=3 \
-  DOCK_NODE_DELAY=$delay timeout -s INT 400 "$root/docking_demo/closed_loop/run_docking.sh" \
+  DOCK_NODE_DELAY=$delay timeout -s INT 400 \
+  "$install/docking_demo/share/docking_demo/closed_loop/run_closed_loop.sh" \
   "$install" "$dir" -p "start_x:=$x" -p "start_y:=$y" -p "start_heading:=$h" \
   -p "perception_latency:=$lat" -p "seed:=$((i + 1))" >/dev/null 2>"$dir.err"
 # A missing figure shows as "-", so every line keeps its 14 fields.

@@ -1,5 +1,6 @@
 # The robot's path in the station frame, and its errors over time.
 # gnuplot -e "csv='trajectory.csv'; events='events.dat'; png='docking.png'; heading='...'" plot_docking.gp
+# With undock=T (the simulator's time an undock began) the path from then on is the undock's.
 set terminal pngcairo size 1400,1000 font "Sans,11" noenhanced
 set output png
 set datafile separator ","
@@ -30,13 +31,16 @@ set style line 5 lc rgb "#d62728" lw 2
 set style line 6 lc rgb "#2ca02c" lw 3
 set style line 7 lc rgb "#17becf" lw 3
 set style line 8 lc rgb "#000000" lw 2 dt 2
+set style line 9 lc rgb "#8c564b" lw 2 dt 4
 array name[8] = ["before the request", "step 1: turn to the target point", "step 2: reverse to the axis", \
                  "step 3: turn to the station", "step 4: pose alignment", "docked: stop and wait", "final push", \
                  "back-off to the staging distance after a failed attempt"]
 # Steps that change on the spot share a point: odd phases labelled above, even ones below,
 # the start to the left. Each attempt after the first is labelled where it starts, each
 # failed one where it ended, to its right.
-path_plot = "plot for [k=0:7] csv using 2:(column(9) == k ? column(3) : NaN) every ::1 with lines ls (k + 1) title name[k + 1], \
+undocking = exists("undock")
+if (!undocking) undock = 1e9
+path_plot = "plot for [k=0:7] csv using 2:(column(9) == k && column(1) < undock ? column(3) : NaN) every ::1 with lines ls (k + 1) title name[k + 1], \
      csv using 2:3:(arrow * cos(column(4))):(arrow * sin(column(4))) every 200::1 with vectors head size arrow / 4,20 lc rgb '#555555' notitle, \
      events using 2:3 with points pt 6 ps 1.8 lw 2 lc rgb 'black' title 'step changes, end', \
      events using 2:(column(4) == 7 ? column(3) : NaN) with points pt 2 ps 2.5 lw 3 lc rgb '#d62728' title 'an attempt ended undocked', \
@@ -44,6 +48,7 @@ path_plot = "plot for [k=0:7] csv using 2:(column(9) == k ? column(3) : NaN) eve
      events using 2:(column(4) == 7 ? column(3) : NaN):5 with labels left offset 1,-1.3 font 'Sans,9' tc rgb '#d62728' notitle, \
      events using 2:(int(column(4)) % 2 || column(4) == 0 ? NaN : column(3)):5 with labels offset 0,-1.3 font 'Sans,9' notitle, \
      events using 2:(column(4) == 0 ? column(3) : NaN):5 with labels right offset -1.5,0 font 'Sans,9' notitle"
+if (undocking) path_plot = path_plot . ", csv using 2:(column(1) >= undock ? column(3) : NaN) every ::1 with lines ls 9 title 'undock: forward to the staging distance'"
 arrow = 0.08
 @path_plot
 

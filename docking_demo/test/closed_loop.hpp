@@ -1,9 +1,11 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,18 +27,71 @@ const std::vector<std::string> kNoiselessCamera = {"noise_xy:=0.0", "noise_theta
 // The rows of the trajectory file csv, and its last one.
 std::vector<Row> read_rows(const std::string& csv);
 Row last_row(const std::string& csv);
+// A zero command and the wheels at rest.
+bool at_rest(const Row& r);
 
-// docking_sim, the real align_controller and align_request, each a separate
-// process talking over DDS on loopback.
+// One closed loop run by the shared runner (docking_demo's run_closed_loop.sh) as a child
+// process on domain: its programs' logs, the trajectory and the verdict in a directory
+// of its own, removed with the object. With a keystore, every program runs in its
+// enclave, security enforced.
+class LoopRun {
+ public:
+  // options: the runner's (programs, supervisor...); sim_params: docking_sim's -p values.
+  LoopRun(int domain, const std::vector<std::string>& options,
+          const std::vector<std::string>& sim_params, const std::string& keystore = "");
+  LoopRun(const LoopRun&) = delete;
+  LoopRun& operator=(const LoopRun&) = delete;
+  ~LoopRun();
+
+  // The runner's exit status (the supervisor's); nullopt while it runs at the deadline.
+  std::optional<int> wait_exit(std::chrono::milliseconds timeout);
+  // Ends the run early: the runner stops its programs.
+  void stop();
+
+  // The output of a program (its NAME in the runner) so far.
+  std::string log(const std::string& program) const;
+  std::vector<std::string> log_lines(const std::string& program) const;
+  // From the runner's programs.txt: the PID, and the exit status once the run ended.
+  pid_t pid(const std::string& program) const;
+  std::optional<int> exit_status(const std::string& program) const;
+  // From programs.txt: the wall-clock time just before the program started.
+  std::optional<std::chrono::system_clock::time_point> started(const std::string& program) const;
+  // One more program beside the run's (a second client while the supervisor runs): on its
+  // domain, in the environment and enclave the runner gives its own programs.
+  std::unique_ptr<test_support::ChildProcess> launch(std::vector<std::string> argv) const;
+  // A value of the runner's summary.txt, and all of it.
+  std::string summary(const std::string& key) const;
+  std::string summary_text() const;
+  std::vector<Row> rows() const;
+  Row end() const;
+  const std::string& dir() const { return dir_; }
+  std::string runner_output() const;
+
+ private:
+  std::vector<std::string> program_line(const std::string& program) const;
+  std::string dir_;
+  bool enclaves_ = false;
+  test_support::ChildProcess::Options env_;  // the programs' environment
+  std::unique_ptr<test_support::ChildProcess> runner_;
+};
+
+// The runner's option for a program: option PROGRAM ARG... ';' (--start, --supervisor, --after).
+std::vector<std::string> program_option(const std::string& option,
+                                        const std::vector<std::string>& argv);
+// The runner's options that make align_request with these arguments the supervisor.
+std::vector<std::string> supervised_by_align_request(const std::vector<std::string>& args);
+
+// The closed loop: docking_sim, the real align_controller and align_request, each a
+// separate process talking over DDS on loopback, started, stopped and judged by the runner.
 class ClosedLoop : public ::testing::Test {
  protected:
-  // Starts the simulator with the given parameters and the controller.
-  void start(int domain, std::vector<std::string> sim_params);
-  // A fresh simulator: the robot back at its start pose.
-  void start_sim(const std::vector<std::string>& sim_params);
-  // Runs align_request to its end, with its own arguments after the timeout.
-  int request(std::string& output, const std::string& command = "dock",
-              const std::string& timeout = "150", const std::vector<std::string>& args = {});
+  // Runs the loop on domain to its end, align_request with the given arguments: its exit
+  // status, -1 when the runner did not end in time.
+  int run(int domain, const std::vector<std::string>& sim_params,
+          const std::vector<std::string>& request = {"dock", "--timeout", "150"});
+  // Starts one in the background, with the runner's options.
+  LoopRun& start(int domain, const std::vector<std::string>& options,
+                 const std::vector<std::string>& sim_params);
 
   // Whether the controller docks depends on perception latency and noise and on
   // the machine's load (the docking benchmark measures it): a failed run is
@@ -47,31 +102,11 @@ class ClosedLoop : public ::testing::Test {
                                             const std::vector<std::string>& sim_params,
                                             const std::function<void(int)>& prepare = {});
 
+  // Of the last run: align_request's output, and whether the controller logged text.
+  std::string output() const { return loop_->log("align_request"); }
   bool controller_logged(const std::string& text) const;
-  // Index of the first controller line at or after from that contains text.
-  std::optional<size_t> controller_line(const std::string& text, size_t from = 0) const;
 
-  // Whether the simulator's trajectory shows a zero command and the wheels at rest within timeout.
-  bool comes_to_rest(std::chrono::milliseconds timeout) const;
-
-  // One more program on the loop's domain (a server, a client), in its enclave if any.
-  std::unique_ptr<test_support::ChildProcess> launch(const std::string& program,
-                                                     const std::vector<std::string>& args) const;
-
-  // Ends the simulator, which then has written its whole trajectory.
-  Row stop_sim();
-  void stop_all();
-
-  void TearDown() override;
-
-  int domain_ = 0;
   // When set, each program runs in the enclave /<program> of this keystore, enforced.
   std::string keystore_;
-  std::string csv_;
-  std::unique_ptr<test_support::ChildProcess> sim_, controller_;
-
- private:
-  test_support::ChildProcess::Options env() const;
-  // The --ros-args that put program in its enclave, if any.
-  std::vector<std::string> enclave_args(const std::string& program) const;
+  std::unique_ptr<LoopRun> loop_;
 };

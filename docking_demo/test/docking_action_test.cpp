@@ -1,13 +1,15 @@
 // The dock and undock actions in the closed loop: docking_sim, the real
 // align_controller, docking_server and docking_client, each a separate
-// process on a domain of its own, judged by the simulator's ground truth.
+// process on a domain of its own, started, stopped and judged by the shared
+// closed-loop runner.
 #include <gtest/gtest.h>
+
+#include <signal.h>
 
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <iostream>
-#include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,11 +19,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-using test_support::ChildProcess;
-
-// From the negative side the controller's lateral term cannot turn the robot
-// back onto the axis: the first attempt never docks.
-const std::vector<std::string> kFailingStart = {"start_y:=-0.3"};
 
 std::vector<std::string> lines_with(const std::string& text, const std::string& what) {
   std::vector<std::string> found;
@@ -60,33 +57,54 @@ double forward_time(const std::vector<Row>& rows) {
   return t;
 }
 
+// The index of the first row of the last stretch of forward commands: the
+// undock's, after the dock and its back-offs; rows.size() when there is none.
+size_t last_forward_stretch(const std::vector<Row>& rows) {
+  size_t end = rows.size();
+  while (end > 0 && rows[end - 1].cmd_v <= 0.0) --end;
+  if (end == 0) return rows.size();
+  size_t begin = end - 1;
+  while (begin > 0 && rows[begin - 1].cmd_v > 0.0) --begin;
+  return begin;
+}
+
 class DockingAction : public ClosedLoop {
  protected:
-  // Starts docking_server with these parameters and waits until it serves.
-  void serve(const std::vector<std::string>& parameters = {}) {
-    std::vector<std::string> args{"--ros-args"};
-    for (const auto& p : parameters) args.insert(args.end(), {"-p", p});
-    server_ = launch(DOCKING_SERVER, args);
-    ASSERT_TRUE(server_->wait_for_line_containing("serving dock and undock", 20s))
-        << server_->stderr_text();
+  // docking_server with these parameters, up once it serves, and docking_client
+  // with these arguments as the supervisor; then the further options.
+  LoopRun& start_action(int domain, const std::vector<std::string>& sim_params,
+                        const std::vector<std::string>& client_args,
+                        const std::vector<std::string>& server_params = {},
+                        const std::vector<std::string>& more = {}) {
+    std::vector<std::string> server{"docking_server", "--ros-args"};
+    for (const auto& p : server_params) server.insert(server.end(), {"-p", p});
+    auto options = program_option("--start", server);
+    options.insert(options.end(), {"--ready", "docking_server", "serving dock and undock"});
+    std::vector<std::string> client{"docking_server/docking_client"};
+    client.insert(client.end(), client_args.begin(), client_args.end());
+    for (const auto& o : program_option("--supervisor", client)) options.push_back(o);
+    options.insert(options.end(), more.begin(), more.end());
+    return start(domain, options, sim_params);
   }
-  std::unique_ptr<ChildProcess> client(const std::vector<std::string>& args) const {
-    return launch(DOCKING_CLIENT, args);
-  }
-  // Runs a client to its end.
+  // Runs a client beside the loop to its end.
   int run_client(const std::vector<std::string>& args, std::string& out) const {
-    auto c = client(args);
-    const auto status = c->wait_exit(400s);
+    std::vector<std::string> argv{DOCKING_CLIENT};
+    argv.insert(argv.end(), args.begin(), args.end());
+    auto c = loop_->launch(argv);
+    const auto status = c->wait_exit(60s);
     out = c->stdout_text();
     return status.value_or(-1);
   }
-  void stop_server() {
-    server_->send_signal(SIGTERM);
-    EXPECT_EQ(server_->wait_exit(10s), 0) << server_->stderr_text();
+  // The runner's status at the end of the run, -1 when it did not end in time.
+  int finish() {
+    const auto status = loop_->wait_exit(450s);
+    EXPECT_TRUE(status) << "the closed loop did not end in time";
+    EXPECT_EQ(loop_->exit_status("docking_server").value_or(-1), 0) << server_log();
+    return status.value_or(-1);
   }
-  std::string server_log() const { return server_->stdout_text(); }
-
-  std::unique_ptr<ChildProcess> server_;
+  std::string client_log() const { return loop_->log("docking_client"); }
+  std::string server_log() const { return loop_->log("docking_server"); }
+  bool running() { return !loop_->wait_exit(0ms).has_value(); }
 };
 
 // One goal at a time: a second dock and an undock are rejected while a dock
@@ -95,11 +113,13 @@ class DockingAction : public ClosedLoop {
 TEST_F(DockingAction, DocksRejectsOtherGoalsMeanwhileThenUndocks) {
   std::string failures;
   for (int domain : {110, 111, 112}) {
-    start(domain, kNoiselessCamera);
-    serve();
-    auto dock = client({"dock"});
-    ASSERT_TRUE(dock->wait_for_line_containing("attempt 1 of 3, docking", 30s))
-        << dock->stdout_text() << server_log();
+    auto& loop =
+        start_action(domain, kNoiselessCamera, {"dock"}, {},
+                     program_option("--after", {"undock=docking_server/docking_client", "undock"}));
+    ASSERT_TRUE(test_support::wait_until(
+        [&] { return has(client_log(), "attempt 1 of 3, docking") || !running(); }, 30s));
+    ASSERT_TRUE(has(client_log(), "attempt 1 of 3, docking"))
+        << client_log() << server_log() << loop.runner_output();
     std::string out;
     EXPECT_EQ(run_client({"dock"}, out), 1) << out;
     EXPECT_TRUE(has(out, "dock goal rejected")) << out;
@@ -107,34 +127,37 @@ TEST_F(DockingAction, DocksRejectsOtherGoalsMeanwhileThenUndocks) {
     EXPECT_TRUE(has(out, "undock goal rejected")) << out;
     EXPECT_TRUE(has(server_log(), "dock goal rejected: another goal is running"));
 
-    const auto status = dock->wait_exit(400s);
-    out = dock->stdout_text();
+    const int status = finish();
+    out = client_log();
     if (status == 0) {
       EXPECT_TRUE(has(out, "\ndocked; ")) << out;
-      expect_docked(last_row(csv_));
+      const auto rows = loop.rows();
+      const size_t undock = last_forward_stretch(rows);
+      ASSERT_GT(undock, 0u);
+      ASSERT_LT(undock, rows.size()) << "the undock did not drive";
+      expect_docked(rows[undock - 1]);
       // Forward only in back-offs: none when the first attempt docked.
-      const double backing_off = forward_time(read_rows(csv_));
+      const std::vector<Row> docking(rows.begin(), rows.begin() + undock);
+      const double backing_off = forward_time(docking);
       if (has(out, "docked; 1 attempt")) {
         EXPECT_EQ(backing_off, 0.0) << "a command while the controller docked";
       }
 
-      std::string undock;
-      EXPECT_EQ(run_client({"undock"}, undock), 0) << undock << server_log();
-      EXPECT_TRUE(has(undock, "undocking: ")) << undock;
-      EXPECT_TRUE(has(undock, "undocked; 1.5")) << undock;
-      EXPECT_TRUE(comes_to_rest(2s));
-      const Row end = stop_sim();
+      const std::string undocking = loop.log("undock");
+      EXPECT_EQ(loop.exit_status("undock").value_or(-1), 0) << undocking << server_log();
+      EXPECT_TRUE(has(undocking, "undocking: ")) << undocking;
+      EXPECT_TRUE(has(undocking, "undocked; 1.5")) << undocking;
+      // The runner keeps the simulator a second after the last program.
+      const Row end = rows.back();
+      EXPECT_TRUE(at_rest(end));
       EXPECT_GT(std::hypot(end.x, end.y), 1.45);
       EXPECT_LT(std::hypot(end.x, end.y), 1.6);
       EXPECT_LT(std::abs(end.y), 0.05) << "the undock steers onto the axis";
-      EXPECT_GT(forward_time(read_rows(csv_)) - backing_off, 10.0) << "1.3 m at 0.1 m/s";
-      stop_server();
+      EXPECT_GT(forward_time(rows) - backing_off, 10.0) << "1.3 m at 0.1 m/s";
       return;
     }
     std::cout << "run on domain " << domain << " did not dock:\n" << out;
     failures += out;
-    stop_server();
-    stop_all();
   }
   ADD_FAILURE() << "no docking in three runs:\n" << failures;
 }
@@ -145,13 +168,11 @@ TEST_F(DockingAction, DocksRejectsOtherGoalsMeanwhileThenUndocks) {
 TEST_F(DockingAction, FailedFirstAttemptDocksAtTheSecond) {
   std::string failures;
   for (int domain : {113, 114, 115}) {
-    start(domain, {"start_y:=-0.3", "seed:=" + std::to_string(domain)});
-    serve();
-    std::string out;
-    const int status = run_client({"dock", "--max-attempts", "2"}, out);
-    stop_server();
-    stop_all();
-    const auto rows = read_rows(csv_);
+    start_action(domain, {"start_y:=-0.3", "seed:=" + std::to_string(domain)},
+                 {"dock", "--max-attempts", "2"});
+    const int status = finish();
+    const std::string out = client_log();
+    const auto rows = loop_->rows();
     EXPECT_GT(forward_time(rows), 0.0);
     const auto feedback = lines_with(out, " s  attempt ");
     ASSERT_FALSE(feedback.empty()) << out;
@@ -183,26 +204,43 @@ TEST_F(DockingAction, FailedFirstAttemptDocksAtTheSecond) {
 TEST_F(DockingAction, CancelMidApproachStopsTheRobotAndTheNextGoalDocks) {
   std::string failures;
   for (int domain : {116, 117}) {
-    start(domain, {"cmd_timeout:=0.0", "noise_xy:=0.0", "noise_theta:=0.0", "dropout:=0.0"});
-    serve();
-    auto dock = client({"dock"});
-    ASSERT_TRUE(
-        test_support::wait_until([&] { return controller_line("step 4 ***").has_value(); }, 60s))
-        << dock->stdout_text();
-    ASSERT_TRUE(test_support::wait_until([&] { return last_row(csv_).v < 0.0; }, 10s))
+    // After the canceled goal: a second in which the paused controller must
+    // send nothing, then the next goal.
+    auto after = program_option("--after", {"paused=sleep", "1"});
+    for (const auto& o :
+         program_option("--after", {"again=docking_server/docking_client", "dock"})) {
+      after.push_back(o);
+    }
+    auto& loop = start_action(
+        domain, {"cmd_timeout:=0.0", "noise_xy:=0.0", "noise_theta:=0.0", "dropout:=0.0"}, {"dock"},
+        {}, after);
+    ASSERT_TRUE(test_support::wait_until(
+        [&] { return controller_logged("step 4 ***") || !running(); }, 60s));
+    ASSERT_TRUE(controller_logged("step 4 ***")) << client_log() << loop.runner_output();
+    ASSERT_TRUE(test_support::wait_until([&] { return loop.end().v < 0.0; }, 10s))
         << "not approaching";
     const auto canceled = std::chrono::steady_clock::now();
-    dock->send_signal(SIGINT);
-    EXPECT_TRUE(comes_to_rest(2s)) << "still moving 2 s after the cancel";
+    ASSERT_EQ(kill(loop.pid("docking_client"), SIGINT), 0);
+    EXPECT_TRUE(test_support::wait_until([&] { return at_rest(loop.end()); }, 2s))
+        << "still moving 2 s after the cancel";
     const auto rest = std::chrono::steady_clock::now() - canceled;
-    EXPECT_EQ(dock->wait_exit(10s), 2);
-    const std::string out = dock->stdout_text();
+    const size_t before = loop.rows().size();
+    // The client has ended once the runner starts what comes after it.
+    ASSERT_TRUE(test_support::wait_until([&] { return loop.pid("paused") > 0; }, 10s))
+        << client_log();
+    const std::string out = client_log();
     EXPECT_TRUE(has(out, "interrupted: canceling the goal")) << out;
     EXPECT_TRUE(has(out, "canceled; 1 attempt")) << out;
     EXPECT_TRUE(has(server_log(), "goal canceled, error code 6")) << server_log();
     EXPECT_TRUE(controller_logged("Align request callback: 0, 0, 0"));
+    ASSERT_TRUE(test_support::wait_until([&] { return loop.pid("again") > 0; }, 10s));
+    // At rest and paused, nothing commanded the robot until the next goal.
+    const auto rows = loop.rows();
+    for (size_t i = before; i < rows.size(); ++i) {
+      EXPECT_TRUE(rows[i].cmd_v == 0.0 && rows[i].cmd_w == 0.0)
+          << "a command after the cancel at " << rows[i].t;
+    }
     // In the simulator's time: from the zero command to the wheels at rest.
-    const auto rows = read_rows(csv_);
     size_t zero = rows.size();
     while (zero > 0 && rows[zero - 1].cmd_v == 0.0 && rows[zero - 1].cmd_w == 0.0) --zero;
     ASSERT_LT(zero, rows.size());
@@ -213,29 +251,15 @@ TEST_F(DockingAction, CancelMidApproachStopsTheRobotAndTheNextGoalDocks) {
     std::cout << "at rest " << std::chrono::duration<double>(rest).count()
               << " s after the Ctrl-C, " << rows[at_rest].t - rows[zero].t
               << " s after the zero command\n";
-    // Paused, the controller sends nothing more.
-    const size_t before = rows.size();
-    EXPECT_FALSE(test_support::wait_until(
-        [&] {
-          const auto later = read_rows(csv_);
-          for (size_t i = before; i < later.size(); ++i) {
-            if (later[i].cmd_v != 0.0 || later[i].cmd_w != 0.0) return true;
-          }
-          return false;
-        },
-        1s))
-        << "a command after the cancel";
 
-    std::string again;
-    const int status = run_client({"dock"}, again);
-    stop_server();
-    stop_all();
+    EXPECT_EQ(finish(), 2) << "the canceled client's status";
+    const std::string again = loop.log("again");
     for (const auto& line : lines_with(again, "docked")) {
       std::cout << "the goal after the cancel: " << line << "\n";
     }
-    if (status == 0) {
+    if (loop.exit_status("again").value_or(-1) == 0) {
       EXPECT_TRUE(has(again, "attempt 1 of 3, docking")) << again;
-      expect_docked(last_row(csv_));
+      expect_docked(loop.end());
       return;
     }
     std::cout << "the goal after the cancel on domain " << domain << " did not dock:\n" << again;
@@ -247,34 +271,30 @@ TEST_F(DockingAction, CancelMidApproachStopsTheRobotAndTheNextGoalDocks) {
 // A camera frozen from the start: the attempt fails, and the back-off finds
 // perception frozen and stops the robot; no base watchdog to help.
 TEST_F(DockingAction, FrozenCameraEndsPerceptionFrozenWithTheRobotAtRest) {
-  start(118, {"freeze_after:=0.0", "cmd_timeout:=0.0"});
-  serve();
-  std::string out;
-  EXPECT_EQ(run_client({"dock"}, out), 1) << out << server_log();
-  EXPECT_TRUE(has(out, "not docked: PERCEPTION_FROZEN (2)")) << out;
-  EXPECT_TRUE(comes_to_rest(2s));
+  start_action(118, {"freeze_after:=0.0", "cmd_timeout:=0.0"}, {"dock"});
+  EXPECT_EQ(finish(), 1) << client_log() << server_log();
+  EXPECT_TRUE(has(client_log(), "not docked: PERCEPTION_FROZEN (2)")) << client_log();
+  // The runner keeps the simulator a second after the result.
+  EXPECT_TRUE(at_rest(loop_->end()));
   // Its start allowance and the camera's stillness bound it.
-  EXPECT_LT(forward_time(read_rows(csv_)), 2.5) << "the back-off went on too long";
-  stop_server();
-  stop_all();
+  EXPECT_LT(forward_time(loop_->rows()), 2.5) << "the back-off went on too long";
 }
 
 TEST_F(DockingAction, NoControllerEndsControllerUnavailableWithinItsTimeout) {
-  domain_ = 119;
-  start_sim({});
-  serve({"controller_timeout:=3.0"});
-  const auto sent = std::chrono::steady_clock::now();
-  std::string out;
-  EXPECT_EQ(run_client({"dock"}, out), 1) << out;
-  const auto took = std::chrono::steady_clock::now() - sent;
+  auto& loop = start_action(119, {}, {"dock"}, {"controller_timeout:=3.0"},
+                            {"--without", "align_controller"});
+  ASSERT_TRUE(test_support::wait_until(
+      [&] { return has(client_log(), "not docked: ") || !running(); }, 20s));
+  const auto took = std::chrono::system_clock::now() -
+                    loop.started("docking_client").value_or(std::chrono::system_clock::now());
+  EXPECT_EQ(finish(), 1) << client_log();
+  const std::string out = client_log();
   EXPECT_TRUE(has(out, "not docked: CONTROLLER_UNAVAILABLE (5)")) << out;
   EXPECT_TRUE(has(out, "0 attempts")) << out;
   EXPECT_GE(took, 3s);
   EXPECT_LT(took, 10s);
-  stop_server();
-  const Row end = stop_sim();
-  EXPECT_EQ(end.cmd_v, 0.0);
-  EXPECT_EQ(forward_time(read_rows(csv_)), 0.0);
+  EXPECT_EQ(loop.end().cmd_v, 0.0);
+  EXPECT_EQ(forward_time(loop.rows()), 0.0);
 }
 
 }  // namespace

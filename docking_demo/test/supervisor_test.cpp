@@ -2,8 +2,9 @@
 // align_controller and align_request, each a separate process.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <cmath>
-#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -12,9 +13,6 @@
 #include "docking_peer/docking_peer.hpp"
 
 namespace {
-
-using test_support::ChildProcess;
-using tools_test::dds_env;
 
 // From the negative side the controller's lateral term cannot turn the robot
 // back onto the axis: the first attempt never docks.
@@ -55,11 +53,10 @@ size_t count(const std::string& text, const std::string& what) {
 TEST_F(ClosedLoop, FailedAttemptIsFollowedByBackoffAndALaterOneDocks) {
   std::string failures;
   for (int domain : {105, 106, 107}) {
-    start(domain, with(kFailingStart, {"seed:=" + std::to_string(domain)}));
-    std::string out;
-    const int status = request(out, "dock", "150", {"--attempts", "3"});
-    stop_all();
-    const auto rows = read_rows(csv_);
+    const int status = run(domain, with(kFailingStart, {"seed:=" + std::to_string(domain)}),
+                           {"dock", "--timeout", "150", "--attempts", "3"});
+    const std::string out = output();
+    const auto rows = loop_->rows();
     ASSERT_NE(out.find("docking failed: result (1, 1, 0)"), std::string::npos) << out;
     // Forward only in the back-offs, none while an attempt runs.
     const auto ends = backoffs(rows);
@@ -85,45 +82,39 @@ TEST_F(ClosedLoop, FailedAttemptIsFollowedByBackoffAndALaterOneDocks) {
 TEST_F(ClosedLoop, PerceptionFrozenDuringAnAttemptRefusesTheRetry) {
   // The camera freezes near the station, before the attempt's timeout; no
   // base watchdog, so only the programs stop the robot.
-  start(108, with(kFailingStart, {"freeze_after:=35.0", "cmd_timeout:=0.0"}));
-  std::string out;
-  EXPECT_EQ(request(out), 1) << out;
+  EXPECT_EQ(run(108, with(kFailingStart, {"freeze_after:=35.0", "cmd_timeout:=0.0"})), 1)
+      << output();
+  const std::string out = output();
   EXPECT_NE(out.find("retry refused: perception is not updating (error code 101100013)"),
             std::string::npos)
       << out;
   EXPECT_EQ(out.find("attempt 2 of 3"), std::string::npos) << out;
   EXPECT_TRUE(controller_logged("retry failed error code is 101100013"));
-  EXPECT_TRUE(comes_to_rest(5s));
-  stop_sim();
+  EXPECT_TRUE(at_rest(loop_->end()));
 }
 
 TEST_F(ClosedLoop, InterruptedBackoffStopsTheRobot) {
-  start(109, with(kFailingStart, {"cmd_timeout:=0.0"}));
+  auto& loop =
+      start(109, supervised_by_align_request({"dock"}), with(kFailingStart, {"cmd_timeout:=0.0"}));
   DockingPeer peer(109);  // sees every command on /cmd_vel
-  ChildProcess request({ALIGN_REQUEST, "dock"}, dds_env(domain_));
   ASSERT_TRUE(peer.spin_until(
-      [&] {
-        return request.stdout_text().find("retry check requested (1, 2, 0)") != std::string::npos;
-      },
-      120s))
-      << request.stdout_text();
+      [&] { return output().find("retry check requested (1, 2, 0)") != std::string::npos; }, 120s))
+      << output();
   ASSERT_GT(peer.cmds.back().linear.x, 0.0) << "not backing off";
-  request.send_signal(SIGINT);
+  ASSERT_EQ(kill(loop.pid("align_request"), SIGINT), 0);
+  // The runner ends with the supervisor's status, once it has stopped the others too.
   std::optional<int> status;
-  ASSERT_TRUE(peer.spin_until([&] { return (status = request.wait_exit(0ms)).has_value(); }, 10s));
+  ASSERT_TRUE(peer.spin_until([&] { return (status = loop.wait_exit(0ms)).has_value(); }, 20s));
   EXPECT_EQ(*status, 2);
-  EXPECT_NE(request.stdout_text().find("interrupted while backing off: robot stopped"),
-            std::string::npos)
-      << request.stdout_text();
-  peer.spin_for(1s);
+  EXPECT_NE(output().find("interrupted while backing off: robot stopped"), std::string::npos)
+      << output();
   const Twist& last = peer.cmds.back();
   EXPECT_EQ(last.linear.x, 0.0);
   EXPECT_EQ(last.angular.z, 0.0);
   // The retry check was withdrawn with the stop, so the node refuses nothing.
   EXPECT_TRUE(controller_logged("Align request callback: 0, 0, 0"));
   EXPECT_FALSE(controller_logged("retry failed error code"));
-  EXPECT_TRUE(comes_to_rest(5s));
-  stop_all();
+  EXPECT_TRUE(at_rest(loop.end()));
 }
 
 }  // namespace
