@@ -25,12 +25,13 @@ wait_for_nodes ours /align_controller /robot1/dock1 /docking_sim /docking_server
 
 # Help, and usage errors: argparse's texts, wrapped at the terminal's width.
 c node
+c action
 c node -h
 c COLUMNS=60 node list -h
 c COLUMNS=120 param list -h
 for verb in "node list" "node info" "topic info" "param list" "param get" "param set" \
   "param describe" "param dump" "security create_keystore" "security create_enclave" \
-  "security create_permission" "action list" "action info"; do
+  "security create_permission" "action list" "action info" "action send_goal"; do
   # shellcheck disable=SC2086
   c $verb -h
 done
@@ -46,6 +47,7 @@ c param list --param-prefixes
 c param set /align_controller kp_w_ -1e3
 c param describe /align_controller
 c security create_permission ks /x
+c action send_goal /sequence
 
 # The graph, one side after the other.
 parallel=
@@ -137,6 +139,44 @@ c param dump --no-daemon /robot1/dock1 --output-dir dumps
 if ! diff "$work/theirs/dumps/robot1__dock1.yaml" "$work/ours/dumps/robot1__dock1.yaml"; then
   echo "DIFFERENT: the files of param dump --output-dir"
   differences=$((differences + 1))
+fi
+
+# Goals, to rclcpp_action's test peer (ours) serving wire_test_msgs/action/Sequence; the
+# real side has the interface package built against it in install-ros2.
+peer=$install/rclcpp_action/lib/rclcpp_action/action_peer
+echo "building wire_test_msgs against ROS 2 Humble"
+if [ ! -x "$peer" ]; then
+  echo "DIFFERENT: no send_goal cases: rclcpp_action's test peer is not built in $install"
+  differences=$((differences + 1))
+elif ! time_limit=1800 theirs bash -c "cd '$repo' && MAKEFLAGS=-j2 colcon build \
+    --paths ros2_base/wire_test_msgs --build-base build-ros2 --install-base install-ros2 \
+    --cmake-args \$ROS2_HUMBLE_CMAKE_ARGS -DCMAKE_BUILD_TYPE=RelWithDebInfo" \
+  >"$work/build.log" 2>&1; then
+  tail -n 30 "$work/build.log"
+  echo "DIFFERENT: no send_goal cases: wire_test_msgs does not build against ROS 2 Humble"
+  differences=$((differences + 1))
+else
+  theirs_overlay=$repo/install-ros2/local_setup.sh
+  start ours action_peer "$peer" server /sequence
+  wait_for_nodes ours /action_peer_server || exit 1
+  goal=wire_test_msgs/action/Sequence
+  c action send_goal /sequence $goal '{order: 3, plan: succeed}'
+  c action send_goal -f /sequence $goal '{order: 2, plan: abort}'
+  c action send_goal /sequence --feedback wire_test_msgs/Sequence "{plan: 'reject', order: 1}"
+  c action send_goal sequence $goal 'order: 2  # a block mapping'
+  c action send_goal /sequence $goal '{}'
+  c action send_goal /sequence $goal '{order: "1", plan: [1, "x: y", null]}'
+  for type in wire_test_msgs/action/Nope wire_test_msgs/msg/AllKinds Sequence nope/Sequence; do
+    c action send_goal /sequence $type '{order: 1}'
+  done
+  for values in '{foo: 1}' '{order: abc}' '{order: [1]}' '{order: 99999999999}' '{order: .inf}' \
+    '' '5' '{1: 2}'; do
+    c action send_goal /sequence $goal "$values"
+  done
+  # rclpy's ValueError for the name, and PyYAML's errors, end a traceback.
+  c action send_goal /a//b $goal '{order: 1}'
+  c action send_goal 1abc $goal '{order: 1}'
+  streams="out status" c action send_goal /sequence $goal '{order: 1'
 fi
 
 echo "cli_compare: $cases commands on both, $differences differing"

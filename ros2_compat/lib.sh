@@ -37,15 +37,17 @@ trap 'exit 130' INT TERM
 
 # side_argv ours|theirs [VAR=value...] COMMAND ARGS...: sets argv to run COMMAND with our
 # install or the real ROS 2 on $domain, bounded in time; VAR=value pairs (COLUMNS,
-# ROS_SECURITY_*...) go into its environment.
+# ROS_SECURITY_*...) go into its environment. $theirs_overlay, if set, is a workspace's
+# local_setup.sh sourced on top of the real ROS 2.
 side_argv() {
-  local setup=$install/setup.sh vars=()
-  [ "$1" = theirs ] && setup=$env_sh
+  local setup=$install/setup.sh overlay="" vars=()
+  [ "$1" = theirs ] && setup=$env_sh && overlay=${theirs_overlay:-}
   shift
   while [[ $# -gt 0 && $1 == [A-Z_]*=* ]]; do vars+=("$1"); shift; done
   argv=(timeout -k 5 "${time_limit:-60}" env -i PATH=/usr/bin:/bin HOME="$HOME"
-    ROS_DOMAIN_ID="$domain" "${vars[@]}" bash -c '. "$0" >/dev/null 2>&1 || exit 3; exec "$@"'
-    "$setup" "$@")
+    ROS_DOMAIN_ID="$domain" "${vars[@]}" bash -c '. "$0" >/dev/null 2>&1 || exit 3
+      if [ -n "$1" ]; then . "$1" >/dev/null 2>&1 || exit 3; fi
+      shift; exec "$@"' "$setup" "$overlay" "$@")
 }
 ours() { side_argv ours "$@" && "${argv[@]}"; }
 theirs() { side_argv theirs "$@" && "${argv[@]}"; }
@@ -78,13 +80,17 @@ wait_for_nodes() {
 mkdir -p "$work/bin" "$work/ours" "$work/theirs"
 ln -s "$(program ros2_lite)" "$work/bin/ros2"
 
-# The CLI's own node name and GIDs masked; in `topic info -v` endpoints come in GID
-# order, so the CLI's own endpoint moves to the end of its list. Python's warnings
-# about its own libraries (this machine's cryptography and pyOpenSSL) are dropped.
+# The CLI's own node name, GIDs and goal ids masked; in `topic info -v` endpoints come
+# in GID order, so the CLI's own endpoint moves to the end of its list. Python's warnings
+# (about this machine's cryptography and pyOpenSSL, or rclpy's own) are dropped; of a
+# traceback only its last line is kept, without the rcl source file it names.
 masked() {
   sed -E -e 's#_ros2cli_[0-9]+#_CLI_#g; s#_ros2_lite_[0-9]+#_CLI_#g' \
     -e 's#^GID: [0-9a-f.]+$#GID: *#' -e '/^\/[^ ]+\.py:[0-9]+: [A-Za-z]+Warning: /{N;d}' \
-    "$1" >"$1.masked"
+    -e 's#^Goal accepted with ID: [0-9a-f]{32}$#Goal accepted with ID: *#' \
+    -e 's#, at /[^ ]+\.c:[0-9]+$##' "$1" |
+    awk '/^Traceback \(most recent call last\):$/ { tb = 1 } tb { last = $0; next } { print }
+      END { if (tb) print last }' >"$1.masked"
   if grep -q '^Endpoint type:' "$1.masked"; then
     awk 'BEGIN { RS = ""; ORS = "\n\n" }
       /^Node name: _CLI_\n/ { cli = cli $0 "\n\n"; next }
@@ -99,7 +105,8 @@ masked() {
 cases=0
 differences=0
 # c [VAR=value...] ARGS...: `ros2 ARGS` on both sides, each in a folder of its own
-# ($work/ours, $work/theirs), then compared. Both at once
+# ($work/ours, $work/theirs), then compared: the streams in $streams (default all
+# three: out err status). Both at once
 # while $parallel is set: not for the commands that list the whole graph, where each
 # side would see the other's node.
 parallel=1
@@ -124,7 +131,7 @@ c() {
   done
   wait "${both[@]}"
   local report=""
-  for stream in out err status; do
+  for stream in ${streams:-out err status}; do
     if ! diff <(masked "$work/theirs.$stream") <(masked "$work/ours.$stream") \
       >"$work/diff" 2>&1; then
       report+="  std$stream (< ros2, > ros2_lite):"$'\n'"$(sed 's/^/    /' "$work/diff")"$'\n'

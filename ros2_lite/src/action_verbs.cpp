@@ -1,44 +1,10 @@
-#include <cctype>
-
+#include "action_name.hpp"
 #include "direct_node.hpp"
 #include "graph_format.hpp"
-#include "rclcpp/exceptions.hpp"
 #include "verb.hpp"
 
 namespace ros2_lite {
 namespace {
-
-// The name as ros2cli expands it for its own node in the root namespace, or
-// ros2cli's error: rcl's check of the name as given, then rmw's of the result.
-struct ExpandedName {
-  std::string name;
-  std::optional<std::string> error;
-};
-
-ExpandedName expanded_action_name(const std::string& name) {
-  const auto is_token_char = [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-  };
-  bool valid = !name.empty() && name.back() != '/';
-  for (size_t i = 0; valid && i < name.size(); ++i) {
-    const bool starts_token = i == 0 || name[i - 1] == '/';
-    valid =
-        name[i] == '/' || (is_token_char(name[i]) &&
-                           !(starts_token && std::isdigit(static_cast<unsigned char>(name[i]))));
-  }
-  if (!valid) {
-    return {name, "topic name '" + name + "' is invalid: topic name is invalid"};
-  }
-  const std::string full = name[0] == '/' ? name : "/" + name;
-  const size_t repeated = full.find("//");
-  if (repeated != std::string::npos) {
-    std::string error = rclcpp::exceptions::NameValidationError::format_error(
-        "topic name", full, "topic name must not contain repeated '/'", repeated + 1);
-    error.pop_back();  // the caller ends the line
-    return {full, error};
-  }
-  return {full, std::nullopt};
-}
 
 std::optional<std::string> action_list(const ParsedArgs& args, std::ostream& out,
                                        std::ostream& /*err*/) {
@@ -101,6 +67,7 @@ std::vector<Verb> action_verbs() {
          Nargs::kZero,
          "Only display the number of actions discovered"}},
        action_list},
+      send_goal_verb(),
   };
 }
 

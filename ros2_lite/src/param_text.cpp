@@ -35,13 +35,13 @@ ParameterValue value_from_text(const std::string& text) {
   value.type = ParameterType::PARAMETER_STRING;
   value.string_value = text;
   const auto node = safe_load(text);
-  if (!node) {
+  if (!node || node->pairs) {
     return value;
   }
   if (const auto& items = node->items) {
     std::vector<Scalar> values;
     for (const auto& item : *items) {
-      if (item.items) {
+      if (item.items || item.pairs) {
         return value;
       }
       values.push_back(item.scalar);

@@ -8,7 +8,11 @@
 
 namespace ros2_lite {
 
-std::string python_float(double value) {
+namespace {
+
+// Python's layout of a repr around the shortest digits of a value.
+template <class FloatT>
+std::string shortest_repr(FloatT value) {
   if (std::isnan(value)) {
     return "nan";
   }
@@ -53,6 +57,12 @@ std::string python_float(double value) {
   }
   return (negative ? "-" : "") + out;
 }
+
+}  // namespace
+
+std::string python_float(double value) { return shortest_repr(value); }
+
+std::string python_float32(float value) { return shortest_repr(value); }
 
 std::string quoted(const std::string& text, char quote, bool escape_non_ascii, bool upper_hex) {
   std::string out(1, quote);

@@ -11,6 +11,8 @@ namespace ros2_lite {
 
 // repr of a float: shortest round trip, "1.0", "1e-05", "inf".
 std::string python_float(double value);
+// The same with the fewest digits that read back to the same float32.
+std::string python_float32(float value);
 // Text between quotes with backslash escapes for the quote, backslash, \n, \t, \r and
 // other control bytes (\xNN), and bytes above 0x7f too if asked.
 std::string quoted(const std::string& text, char quote, bool escape_non_ascii, bool upper_hex);

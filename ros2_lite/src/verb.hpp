@@ -23,6 +23,7 @@ struct Verb {
       run;
 };
 
+Verb send_goal_verb();
 std::vector<Verb> action_verbs();
 std::vector<Verb> node_verbs();
 std::vector<Verb> topic_verbs();

@@ -74,14 +74,59 @@ class Loader {
     }
   }
 
-  // A block node; one followed by ':' would be a mapping's key.
+  // A block node, or a one-pair block mapping when a ':' follows it.
   YamlNode block_value() {
     YamlNode node = this->node(false);
     skip_to_token();
-    if (peek() == ':' && blank(peek(1))) {
-      throw Failed{};
+    if (!(peek() == ':' && blank(peek(1)))) {
+      return node;
     }
-    return node;
+    ++i_;
+    skip_to_token();
+    YamlNode value;
+    if (peek() != '\0') {
+      if (peek() == '-' && blank(peek(1))) {
+        throw Failed{};  // a block sequence cannot start on the key's line
+      }
+      value = this->node(false);
+      skip_to_token();
+      if (peek() == ':' && blank(peek(1))) {
+        throw Failed{};  // "mapping values are not allowed here"
+      }
+    }
+    YamlNode mapping;
+    mapping.pairs.emplace();
+    add_pair(mapping, std::move(node), std::move(value));
+    return mapping;
+  }
+
+  // Keys must be hashable, and equal ones are one key, as in a dict.
+  static void add_pair(YamlNode& mapping, YamlNode key, YamlNode value) {
+    if (key.items || key.pairs) {
+      throw Failed{};  // "found unhashable key"
+    }
+    for (auto& pair : *mapping.pairs) {
+      if (same_key(pair.first.scalar, key.scalar)) {
+        pair.second = std::move(value);
+        return;
+      }
+    }
+    mapping.pairs->emplace_back(std::move(key), std::move(value));
+  }
+
+  // Python's ==: True == 1 == 1.0.
+  static bool same_key(const Scalar& a, const Scalar& b) {
+    const auto number = [](const Scalar& s) -> std::optional<double> {
+      if (const auto* v = std::get_if<bool>(&s)) return *v ? 1.0 : 0.0;
+      if (const auto* v = std::get_if<int64_t>(&s)) return static_cast<double>(*v);
+      if (const auto* v = std::get_if<double>(&s)) return *v;
+      return std::nullopt;
+    };
+    const auto x = number(a), y = number(b);
+    if (x && y) {
+      return *x == *y;
+    }
+    return a == b;
   }
 
   YamlNode node(bool flow) {
@@ -130,6 +175,12 @@ class Loader {
       }
       return flow_sequence();
     }
+    if (c == '{') {
+      if (has_tag && tag != "tag:yaml.org,2002:map" && tag != kResolve) {
+        throw Failed{};
+      }
+      return flow_mapping();
+    }
     if (c == '\'' || c == '"') {
       const std::string text = c == '\'' ? single_quoted() : double_quoted();
       return scalar(has_tag ? tag : kText, text);
@@ -137,7 +188,7 @@ class Loader {
     if (in(c, "|>") && !flow) {
       return block_scalar(has_tag ? tag : kText);
     }
-    const bool empty = c == '\0' || (flow && in(c, ",]"));
+    const bool empty = c == '\0' || (flow && in(c, ",]}"));
     if (empty) {
       if (!has_tag && flow) {
         throw Failed{};  // "expected the node content"
@@ -165,7 +216,7 @@ class Loader {
     if (!value) {
       throw Failed{};
     }
-    return YamlNode{*value, std::nullopt};
+    return YamlNode{*value, std::nullopt, std::nullopt};
   }
 
   // "!!int", "!<tag:yaml.org,2002:int>"; a lone "!" leaves the scalar to the resolvers, as
@@ -213,39 +264,62 @@ class Loader {
     return scan_name();
   }
 
-  YamlNode flow_sequence() {
+  // The entries of a flow collection after its opening bracket, up to `close`: separated
+  // by commas, a comma after the last allowed.
+  template <class EntryF>
+  void flow_entries(char close, EntryF entry) {
     ++i_;
-    YamlNode sequence;
-    sequence.items.emplace();
-    bool first = true;
-    while (true) {
+    for (bool first = true;; first = false) {
       skip_to_token();
-      if (peek() == ']') {
-        ++i_;
-        return sequence;
-      }
-      if (!first) {
-        if (peek() != ',') {
-          throw Failed{};
-        }
+      if (!first && peek() == ',') {
         ++i_;
         skip_to_token();
-        if (peek() == ']') {
-          ++i_;
-          return sequence;
-        }
+      } else if (!first && peek() != close) {
+        throw Failed{};
       }
-      first = false;
-      if (peek() == '?' || peek() == '{' || peek() == '\0') {
-        throw Failed{};  // a mapping, or the end before ']'
+      if (peek() == close) {
+        ++i_;
+        return;
       }
-      YamlNode item = node(true);
+      if (peek() == '?' || peek() == '\0' || peek() == ',') {
+        throw Failed{};  // an explicit key, the end before `close`, or an empty entry
+      }
+      entry();
+    }
+  }
+
+  YamlNode flow_sequence() {
+    YamlNode sequence;
+    sequence.items.emplace();
+    flow_entries(']', [&] {
+      sequence.items->push_back(node(true));
       skip_to_token();
       if (peek() == ':') {
         throw Failed{};  // a one-pair mapping
       }
-      sequence.items->push_back(item);
-    }
+    });
+    return sequence;
+  }
+
+  // {key: value, key, key:}: a key without a value maps to null.
+  YamlNode flow_mapping() {
+    YamlNode mapping;
+    mapping.pairs.emplace();
+    flow_entries('}', [&] {
+      YamlNode key = peek() == ':' ? scalar(kResolve, "") : node(true);
+      skip_to_token();
+      YamlNode value = scalar(kResolve, "");
+      if (peek() == ':') {
+        ++i_;
+        skip_to_token();
+        if (peek() != ',' && peek() != '}') {
+          value = node(true);
+          skip_to_token();
+        }
+      }
+      add_pair(mapping, std::move(key), std::move(value));
+    });
+    return mapping;
   }
 
   // A block scalar on one line: its header, then nothing, is the empty text.

@@ -14,7 +14,6 @@ namespace ros2_lite {
 namespace {
 
 using Text = std::vector<uint32_t>;
-constexpr size_t kBestWidth = 80;
 
 // Invalid UTF-8 is taken byte by byte, as Latin-1.
 Text decode(const std::string& utf8) {
@@ -48,7 +47,13 @@ struct Analysis {
   bool allow_single_quoted = true;
 };
 
-Analysis analyze(const Text& s) {
+// What PyYAML may write unescaped with allow_unicode.
+bool is_printable_unicode(uint32_t c) {
+  return c == 0x85 || (c >= 0xa0 && c <= 0xd7ff) || (c >= 0xe000 && c <= 0xfffd) ||
+         (c >= 0x10000 && c < 0x10ffff);
+}
+
+Analysis analyze(const Text& s, bool allow_unicode) {
   Analysis a;
   if (s.empty()) {
     a.empty = true;
@@ -86,8 +91,9 @@ Analysis analyze(const Text& s) {
     if (is_break(ch)) {
       line_breaks = true;
     }
-    if (!(ch == '\n' || (ch >= 0x20 && ch <= 0x7e))) {
-      special = true;  // without allow_unicode, every other character is special
+    if (!(ch == '\n' || (ch >= 0x20 && ch <= 0x7e)) &&
+        !(allow_unicode && is_printable_unicode(ch) && ch != 0xfeff)) {
+      special = true;
     }
     if (ch == ' ') {
       leading_space = leading_space || index == 0;
@@ -127,6 +133,7 @@ struct Writer {
   std::string out;
   size_t column;
   size_t indent;
+  EmitStyle style;
   bool whitespace = false;
 
   void write(const Text& text, size_t start, size_t end) {
@@ -149,9 +156,14 @@ struct Writer {
     line_break();
     write(std::string(indent, ' '));
   }
+  // Whether the column, moved by `ahead` (negative: back), is past the width.
+  bool past_width(long ahead) const {
+    return style.width != SIZE_MAX &&
+           static_cast<long>(column) + ahead > static_cast<long>(style.width);
+  }
   // The end of a run of spaces: a single one past the width becomes a line break.
   void spaces(const Text& text, size_t start, size_t end, bool may_fold) {
-    if (start + 1 == end && column > kBestWidth && may_fold) {
+    if (start + 1 == end && past_width(0) && may_fold) {
       new_indented_line();
     } else {
       write(text, start, end);
@@ -231,7 +243,10 @@ void write_double_quoted(Writer& w, const Text& text, bool split) {
     const bool at_end = end == text.size();
     const uint32_t ch = at_end ? 0 : text[end];
     if (at_end || ch == '"' || ch == '\\' || ch == 0x85 || ch == 0x2028 || ch == 0x2029 ||
-        ch == 0xfeff || !(ch >= 0x20 && ch <= 0x7e)) {
+        ch == 0xfeff ||
+        !((ch >= 0x20 && ch <= 0x7e) ||
+          (w.style.allow_unicode &&
+           ((ch >= 0xa0 && ch <= 0xd7ff) || (ch >= 0xe000 && ch <= 0xfffd))))) {
       if (start < end) {
         w.write(text, start, end);
         start = end;
@@ -253,8 +268,8 @@ void write_double_quoted(Writer& w, const Text& text, bool split) {
     }
     // Folded before a space, or right after an escape, once past the width.
     const long pending = static_cast<long>(end) - static_cast<long>(start);
-    if (0 < end && end + 1 < text.size() && (ch == ' ' || start >= end) &&
-        static_cast<long>(w.column) + pending > static_cast<long>(kBestWidth) && split) {
+    if (0 < end && end + 1 < text.size() && (ch == ' ' || start >= end) && w.past_width(pending) &&
+        split) {
       if (start < end) {
         w.write(text, start, end);
         start = end;
@@ -272,9 +287,14 @@ void write_double_quoted(Writer& w, const Text& text, bool split) {
 }  // namespace
 
 std::string emit_str(const std::string& utf8, size_t column, size_t indent, bool key) {
+  return emit_str(utf8, column, indent, key, EmitStyle{});
+}
+
+std::string emit_str(const std::string& utf8, size_t column, size_t indent, bool key,
+                     const EmitStyle& style) {
   const Text text = decode(utf8);
-  const Analysis analysis = analyze(text);
-  Writer w{"", column, indent};
+  const Analysis analysis = analyze(text, style.allow_unicode);
+  Writer w{"", column, indent, style};
   if (!key) {
     w.write(" ");
   }

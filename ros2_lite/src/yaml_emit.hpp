@@ -13,4 +13,12 @@ namespace ros2_lite {
 // space is written first), at the line's start for a key (never folded).
 std::string emit_str(const std::string& utf8, size_t column, size_t indent, bool key);
 
+// yaml.dump's options that change how a str is written.
+struct EmitStyle {
+  bool allow_unicode = false;  // printable characters beyond ASCII written as they are
+  size_t width = 80;           // SIZE_MAX: never folded
+};
+std::string emit_str(const std::string& utf8, size_t column, size_t indent, bool key,
+                     const EmitStyle& style);
+
 }  // namespace ros2_lite

@@ -1,6 +1,8 @@
 // ros2_lite against a peer process over DDS on loopback, and its exit codes.
 // Domains 155-159.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <memory>
@@ -171,6 +173,85 @@ TEST(Ros2Lite, UsageErrorsExitTwoHelpExitsZero) {
   run = ros2_lite("158", {});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out.rfind("usage: ros2_lite [-h] [--use-python-default-buffering]", 0), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// Goals to rclcpp_action's test peer serving wire_test_msgs/action/Sequence, the
+// real tool's texts and exit statuses; on SIGINT the goal is canceled at the server.
+// Each test's server has an action name of its own on the domain.
+class SendGoal : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (access(ACTION_PEER, X_OK) != 0) {
+      GTEST_SKIP() << "rclcpp_action's test peer is not installed: " << ACTION_PEER;
+    }
+  }
+
+  void serve(const std::string& action) {
+    server_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{ACTION_PEER, "server", action}, on_domain("159"));
+    ASSERT_TRUE(server_->wait_for_line_containing("ready", kTimeout)) << server_->stderr_text();
+  }
+
+  std::unique_ptr<ChildProcess> send_goal(std::vector<std::string> args) {
+    args.insert(args.begin(), {ROS2_LITE, "action", "send_goal"});
+    return std::make_unique<ChildProcess>(args, on_domain("159"));
+  }
+
+  static std::string without_goal_id(const std::string& text) {
+    return std::regex_replace(text, std::regex("ID: [0-9a-f]{32}\n"), "ID: *\n");
+  }
+
+  std::unique_ptr<ChildProcess> server_;
+};
+
+TEST_F(SendGoal, ResultWithFeedbackAndRefusal) {
+  serve("/results");
+  auto tool =
+      send_goal({"-f", "/results", "wire_test_msgs/action/Sequence", "{order: 2, plan: succeed}"});
+  EXPECT_EQ(tool->wait_exit(kTimeout), 0) << tool->stderr_text();
+  EXPECT_EQ(without_goal_id(tool->stdout_text()),
+            "Waiting for an action server to become available...\n"
+            "Sending goal:\n     order: 2\nplan: succeed\n\n"
+            "Goal accepted with ID: *\n\n"
+            "Feedback:\n    partial_sequence:\n- 1\n\n"
+            "Feedback:\n    partial_sequence:\n- 1\n- 2\n\n"
+            "Result:\n    sequence:\n- 1\n- 2\noutcome: succeeded\n\n"
+            "Goal finished with status: SUCCEEDED\n");
+  EXPECT_EQ(tool->stderr_text(), "");
+
+  tool = send_goal({"results", "wire_test_msgs/Sequence", "plan: reject"});
+  EXPECT_EQ(tool->wait_exit(kTimeout), 0) << tool->stderr_text();
+  EXPECT_EQ(tool->stdout_text(),
+            "Waiting for an action server to become available...\n"
+            "Sending goal:\n     order: 0\nplan: reject\n\n"
+            "Goal was rejected.\n");
+}
+
+TEST_F(SendGoal, InterruptCancelsTheRunningGoal) {
+  serve("/interrupted");
+  auto tool =
+      send_goal({"/interrupted", "wire_test_msgs/action/Sequence", "{order: 1, plan: hold}"});
+  ASSERT_TRUE(tool->wait_for_line_containing("Goal accepted", kTimeout)) << tool->stderr_text();
+  ASSERT_TRUE(server_->wait_for_line_containing("executing", kTimeout));
+  tool->send_signal(SIGINT);
+  // As ros2cli, whose context SIGINT has shut down: the cancel goes, its answer is not read.
+  EXPECT_EQ(tool->wait_exit(kTimeout), 1);
+  EXPECT_NE(tool->stdout_text().find("\n\nCanceling goal...\n"), std::string::npos)
+      << tool->stdout_text();
+  EXPECT_EQ(tool->stderr_text(), "Exception while canceling goal: None\n");
+  EXPECT_TRUE(server_->wait_for_line_containing("ended canceled hold", kTimeout))
+      << server_->stdout_text();
+
+  tool = send_goal({"/elsewhere", "wire_test_msgs/action/Sequence", "{}"});
+  ASSERT_TRUE(tool->wait_for_line_containing("Waiting", kTimeout)) << tool->stderr_text();
+  tool->send_signal(SIGINT);
+  EXPECT_EQ(tool->wait_exit(kTimeout), 1);
+  EXPECT_EQ(tool->stderr_text(),
+            "Failed to check if action server is available: rcl node's context is invalid\n");
 }
 
 }  // namespace

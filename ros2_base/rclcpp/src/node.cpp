@@ -178,6 +178,25 @@ std::string Node::resolve_topic_name(const std::string& topic_name) const {
 
 const std::shared_ptr<rclcpp_dds::GraphNode>& Node::graph_node() const { return impl_->graph_node; }
 
+GenericClient::SharedPtr Node::create_generic_client(const std::string& service_name,
+                                                     const std::string& service_type,
+                                                     const QoS& qos) {
+  auto [request, response] = rclcpp_dds::DynamicType::load_service(service_type);
+  auto client = std::make_shared<GenericClient>(graph_node(), resolve_topic_name(service_name),
+                                                std::move(request), std::move(response), qos);
+  add_client(client);
+  return client;
+}
+
+DynamicSubscription::SharedPtr Node::create_dynamic_subscription(
+    const std::string& topic_name, std::shared_ptr<const rclcpp_dds::DynamicType> type,
+    const QoS& qos, DynamicSubscription::Callback callback) {
+  auto subscription = std::make_shared<DynamicSubscription>(
+      graph_node(), resolve_topic_name(topic_name), std::move(type), qos, std::move(callback));
+  add_subscription(subscription);
+  return subscription;
+}
+
 void Node::add_subscription(const std::shared_ptr<SubscriptionBase>& subscription) {
   impl_->subscriptions.push_back(subscription);
 }

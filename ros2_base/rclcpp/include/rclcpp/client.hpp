@@ -52,6 +52,70 @@ struct FutureAndRequestId {
   ~FutureAndRequestId() = default;
 };
 
+// A client's futures of a response type, each with the sequence number of its request.
+template <class SharedResponseT>
+struct ClientFutures {
+  using Future = std::future<SharedResponseT>;
+  using SharedFuture = std::shared_future<SharedResponseT>;
+
+  struct FutureAndRequestId : detail::FutureAndRequestId<Future> {
+    using detail::FutureAndRequestId<Future>::FutureAndRequestId;
+    SharedFuture share() noexcept { return this->future.share(); }
+  };
+  struct SharedFutureAndRequestId : detail::FutureAndRequestId<SharedFuture> {
+    using detail::FutureAndRequestId<SharedFuture>::FutureAndRequestId;
+  };
+};
+
+// The requests of a client still waiting for their reply, by sequence number.
+template <class SharedResponseT>
+class PendingRequests {
+ public:
+  using Future = std::future<SharedResponseT>;
+  using SharedFuture = std::shared_future<SharedResponseT>;
+  using Callback = std::function<void(SharedFuture)>;
+
+  Future add(int64_t id) {
+    std::promise<SharedResponseT> promise;
+    auto future = promise.get_future();
+    pending_.emplace(id, Pending{std::move(promise), nullptr, SharedFuture()});
+    return future;
+  }
+  SharedFuture add(int64_t id, Callback callback) {
+    std::promise<SharedResponseT> promise;
+    SharedFuture future = promise.get_future().share();
+    pending_.emplace(id, Pending{std::move(promise), std::move(callback), future});
+    return future;
+  }
+  // A reply to no pending request is dropped.
+  void complete(int64_t id, SharedResponseT response) {
+    auto it = pending_.find(id);
+    if (it == pending_.end()) {
+      return;
+    }
+    Pending pending = std::move(it->second);
+    pending_.erase(it);
+    pending.promise.set_value(std::move(response));
+    if (pending.callback) {
+      pending.callback(pending.future);
+    }
+  }
+  bool remove(int64_t id) { return pending_.erase(id) != 0; }
+  size_t clear() {
+    const size_t count = pending_.size();
+    pending_.clear();
+    return count;
+  }
+
+ private:
+  struct Pending {
+    std::promise<SharedResponseT> promise;
+    Callback callback;
+    SharedFuture future;
+  };
+  std::unordered_map<int64_t, Pending> pending_;
+};
+
 }  // namespace detail
 
 class ClientBase {
@@ -111,15 +175,9 @@ class Client : public ClientBase {
   using Future = std::future<SharedResponse>;
   using SharedFuture = std::shared_future<SharedResponse>;
   using CallbackType = std::function<void(SharedFuture)>;
-
-  struct FutureAndRequestId : detail::FutureAndRequestId<Future> {
-    using detail::FutureAndRequestId<Future>::FutureAndRequestId;
-    SharedFuture share() noexcept { return this->future.share(); }
-  };
-
-  struct SharedFutureAndRequestId : detail::FutureAndRequestId<SharedFuture> {
-    using detail::FutureAndRequestId<SharedFuture>::FutureAndRequestId;
-  };
+  using FutureAndRequestId = typename detail::ClientFutures<SharedResponse>::FutureAndRequestId;
+  using SharedFutureAndRequestId =
+      typename detail::ClientFutures<SharedResponse>::SharedFutureAndRequestId;
 
   // Use Node::create_client.
   Client(const std::shared_ptr<rclcpp_dds::GraphNode>& node, const std::string& service_name,
@@ -129,55 +187,30 @@ class Client : public ClientBase {
 
   // The future completes inside spin_some once the reply came.
   FutureAndRequestId async_send_request(SharedRequest request) {
-    Promise promise;
-    auto future = promise.get_future();
     const int64_t id = send_request_erased(request.get());
-    pending_.emplace(id, Pending{std::move(promise), nullptr, SharedFuture()});
-    return FutureAndRequestId(std::move(future), id);
+    return FutureAndRequestId(pending_.add(id), id);
   }
 
   // The callback runs inside spin_some with the completed future.
   template <typename CallbackT,
             typename = std::enable_if_t<std::is_invocable_v<CallbackT&, SharedFuture>>>
   SharedFutureAndRequestId async_send_request(SharedRequest request, CallbackT&& cb) {
-    Promise promise;
-    SharedFuture future = promise.get_future().share();
     const int64_t id = send_request_erased(request.get());
-    pending_.emplace(
-        id, Pending{std::move(promise), CallbackType(std::forward<CallbackT>(cb)), future});
-    return SharedFutureAndRequestId(std::move(future), id);
+    return SharedFutureAndRequestId(pending_.add(id, CallbackType(std::forward<CallbackT>(cb))),
+                                    id);
   }
 
   // Forgets a request, e.g. after a timeout; its reply is then dropped.
-  bool remove_pending_request(int64_t request_id) { return pending_.erase(request_id) != 0; }
-  size_t prune_pending_requests() {
-    const size_t count = pending_.size();
-    pending_.clear();
-    return count;
-  }
+  bool remove_pending_request(int64_t request_id) { return pending_.remove(request_id); }
+  size_t prune_pending_requests() { return pending_.clear(); }
 
  private:
-  struct Pending {
-    Promise promise;
-    CallbackType callback;
-    SharedFuture future;
-  };
-
   std::shared_ptr<void> make_response() const override { return std::make_shared<Response>(); }
   void complete(int64_t sequence_number, std::shared_ptr<void> response) override {
-    auto it = pending_.find(sequence_number);
-    if (it == pending_.end()) {
-      return;
-    }
-    Pending pending = std::move(it->second);
-    pending_.erase(it);
-    pending.promise.set_value(std::static_pointer_cast<Response>(std::move(response)));
-    if (pending.callback) {
-      pending.callback(pending.future);
-    }
+    pending_.complete(sequence_number, std::static_pointer_cast<Response>(std::move(response)));
   }
 
-  std::unordered_map<int64_t, Pending> pending_;
+  detail::PendingRequests<SharedResponse> pending_;
 };
 
 }  // namespace rclcpp

@@ -14,6 +14,7 @@
 #include "rcl_interfaces/msg/set_parameters_result.hpp"
 #include "rclcpp/client.hpp"
 #include "rclcpp/exceptions.hpp"
+#include "rclcpp/generic_client.hpp"
 #include "rclcpp/node_options.hpp"
 #include "rclcpp/parameter.hpp"
 #include "rclcpp/parameter_value.hpp"
@@ -143,6 +144,18 @@ class Node : public std::enable_shared_from_this<Node> {
     add_client(client);
     return client;
   }
+
+  // A client of a service type known by name at run time: "pkg/srv/Type", or an
+  // action's "pkg/action/Type_SendGoal". Throws std::runtime_error for an unknown type.
+  GenericClient::SharedPtr create_generic_client(const std::string& service_name,
+                                                 const std::string& service_type,
+                                                 const QoS& qos = ServicesQoS());
+
+  // A subscription to a message type known at run time (see rclcpp_dds::DynamicType).
+  DynamicSubscription::SharedPtr create_dynamic_subscription(
+      const std::string& topic_name, std::shared_ptr<const rclcpp_dds::DynamicType> type,
+      const QoS& qos, DynamicSubscription::Callback callback);
+
   // The graph as discovery has seen it so far, this process's own nodes
   // included. Topic names given here are expanded as rclcpp does, without
   // remapping; the by-node queries throw std::runtime_error for an unknown node.

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "rclcpp/qos.hpp"
+#include "rclcpp_dds/dynamic_type.hpp"
 #include "rclcpp_dds/type_support.hpp"
 
 namespace rclcpp_dds {
@@ -72,6 +73,33 @@ class Subscription : public SubscriptionBase {
     callback_(std::static_pointer_cast<MessageT>(std::move(message)));
   }
 
+  Callback callback_;
+};
+
+// A subscription to a type known at run time; the callback gets each message
+// as one made by the type. The layer's own: generic subscriptions by type name
+// build on it.
+class DynamicSubscription : public SubscriptionBase {
+ public:
+  using SharedPtr = std::shared_ptr<DynamicSubscription>;
+  using Callback = std::function<void(std::shared_ptr<void>)>;
+
+  // Use Node::create_dynamic_subscription.
+  DynamicSubscription(const std::shared_ptr<rclcpp_dds::GraphNode>& node,
+                      const std::string& topic_name,
+                      std::shared_ptr<const rclcpp_dds::DynamicType> type, const QoS& qos,
+                      Callback callback)
+      : SubscriptionBase(node, topic_name, type->members(), qos),
+        type_(std::move(type)),
+        callback_(std::move(callback)) {}
+
+  const rclcpp_dds::DynamicType& type() const { return *type_; }
+
+ private:
+  std::shared_ptr<void> make_message() const override { return type_->create(); }
+  void dispatch(std::shared_ptr<void> message) override { callback_(std::move(message)); }
+
+  std::shared_ptr<const rclcpp_dds::DynamicType> type_;
   Callback callback_;
 };
 

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <rosidl_typesupport_introspection_cpp/message_introspection.hpp>
+
+#include <optional>
+#include <string>
+
+#include "yaml_document.hpp"
+
+namespace ros2_lite {
+
+using MessageMembers = rosidl_typesupport_introspection_cpp::MessageMembers;
+
+// rosidl_runtime_py's message_to_yaml: the message as yaml.dump writes it (block
+// style, allow_unicode, no folding), floats as Python prints them, a byte as the
+// character of its value. A message Python filled itself holds a float32 field
+// as the double it was given: `as_given` prints those with the fewest digits that
+// give the same float32, which is what was typed unless it had more digits than a
+// float32 keeps.
+std::string message_to_yaml(const MessageMembers& members, const void* message,
+                            bool as_given = false);
+
+// rosidl_runtime_py's set_message_fields on a message with its default values: each
+// value converted as Python converts it to the field's type (int("5"), str(1.5),
+// bool("no")...), then checked as the generated Python setters check it. The repr of
+// the exception Python raises, if it does: AttributeError("'Goal' object has no attribute
+// 'x'"), ValueError(...), AssertionError("The 'order' field must be ...").
+std::optional<std::string> set_message_fields(const MessageMembers& members, void* message,
+                                              const YamlNode& values);
+
+}  // namespace ros2_lite

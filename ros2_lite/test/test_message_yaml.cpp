@@ -1,0 +1,139 @@
+// Messages to and from YAML against rosidl_runtime_py itself: every case of
+// data/message_yaml_cases.txt is set on a wire_test_msgs/msg/AllKinds (one field
+// of every kind a message can have) and printed, or fails, as the real
+// set_message_fields and message_to_yaml did (data/message_yaml_expected.txt, made
+// by reference_message_yaml.py).
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "message_yaml.hpp"
+#include "rclcpp_dds/type_support.hpp"
+#include "wire_test_msgs/msg/all_kinds.hpp"
+#include "wire_test_msgs/msg/empty.hpp"
+
+namespace {
+
+using wire_test_msgs::msg::AllKinds;
+
+std::vector<std::string> lines_of(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// "=== case" heads each expected text.
+std::map<std::string, std::string> expected_by_case() {
+  std::map<std::string, std::string> expected;
+  std::string* current = nullptr;
+  for (const auto& line : lines_of(std::string(TEST_DATA) + "/message_yaml_expected.txt")) {
+    if (line.rfind("=== ", 0) == 0) {
+      current = &expected[line.substr(4)];
+    } else if (current != nullptr) {
+      *current += line + "\n";
+    }
+  }
+  return expected;
+}
+
+// What the reference printed for a case: the message as YAML, or "error: <repr>".
+std::string outcome(const std::string& yaml) {
+  const auto values = ros2_lite::safe_load(yaml);
+  if (!values) {
+    return "no YAML\n";
+  }
+  AllKinds message;
+  const auto& members = rclcpp_dds::message_members<AllKinds>();
+  if (const auto error = ros2_lite::set_message_fields(members, &message, *values)) {
+    return "error: " + *error + "\n";
+  }
+  return ros2_lite::message_to_yaml(members, &message, true);
+}
+
+TEST(MessageYaml, EveryFieldKindAsRosidlRuntimePy) {
+  const auto cases = lines_of(std::string(TEST_DATA) + "/message_yaml_cases.txt");
+  const auto expected = expected_by_case();
+  ASSERT_GT(cases.size(), 80u);
+  ASSERT_EQ(expected.size(), cases.size());
+  for (const auto& yaml : cases) {
+    EXPECT_EQ(outcome(yaml), expected.at(yaml)) << yaml;
+  }
+}
+
+// Goal values are mappings: read into pairs as a Python dict keeps them.
+TEST(SafeLoad, MappingsAsPythonDicts) {
+  using ros2_lite::safe_load;
+  const auto keys = [](const char* text) {
+    std::string out;
+    const auto node = safe_load(text);
+    if (!node || !node->pairs) {
+      return std::string("not a mapping");
+    }
+    for (const auto& [key, value] : *node->pairs) {
+      out += "<" + std::get<std::string>(key.scalar) + "=" +
+             (value.pairs                                            ? "map"
+              : value.items                                          ? "list"
+              : std::holds_alternative<std::monostate>(value.scalar) ? "None"
+                                                                     : "scalar") +
+             ">";
+    }
+    return out;
+  };
+  EXPECT_EQ(keys("{a: 1, b: [1, {c: 2}], d: {e: f}}"), "<a=scalar><b=list><d=map>");
+  EXPECT_EQ(keys("{a, b:, c: }"), "<a=None><b=None><c=None>");
+  EXPECT_EQ(keys("{a: 1,}"), "<a=scalar>");
+  EXPECT_EQ(keys("a: {b: 1}  # one pair, block style"), "<a=map>");
+  EXPECT_EQ(keys("a:"), "<a=None>");
+  EXPECT_EQ(keys("{a:1}"), "<a:1=None>");  // no space after ':' in a flow: one plain key
+  // A repeated key keeps its place and takes the last value.
+  const auto repeated = safe_load("{a: 1, b: 2, a: x}");
+  ASSERT_TRUE(repeated && repeated->pairs);
+  ASSERT_EQ(repeated->pairs->size(), 2u);
+  EXPECT_EQ(std::get<std::string>(repeated->pairs->at(0).second.scalar), "x");
+  // True, 1 and 1.0 are one key to Python.
+  EXPECT_EQ(safe_load("{1: a, true: b, 1.0: c}")->pairs->size(), 1u);
+  EXPECT_EQ(safe_load("[{a: 1}, {b: 2}]")->items->size(), 2u);
+  // What PyYAML refuses.
+  for (const char* text : {"{a: 1", "{a: 1 b: 2}", "{[a]: 1}", "{{a: 1}: 2}", "a: b: c", "a: - b",
+                           "{a: 1,, b: 2}", "{,}", "!!seq {a: 1}"}) {
+    EXPECT_FALSE(safe_load(text)) << text;
+  }
+}
+
+// A message from the wire holds float32 values as such: Python prints the double
+// of the float32, not the shortest text of it.
+TEST(MessageYaml, Float32FromTheWireIsTheDoubleOfIt) {
+  AllKinds message;
+  message.f32 = 0.1f;
+  message.f64_bounded = {0.1f};
+  const auto& members = rclcpp_dds::message_members<AllKinds>();
+  const std::string wire = ros2_lite::message_to_yaml(members, &message);
+  EXPECT_NE(wire.find("\nf32: 0.10000000149011612\n"), std::string::npos) << wire;
+  const std::string given = ros2_lite::message_to_yaml(members, &message, true);
+  EXPECT_NE(given.find("\nf32: 0.1\n"), std::string::npos) << given;
+  // Doubles are what they are either way.
+  EXPECT_NE(given.find("\nf64_bounded:\n- 0.10000000149011612\n"), std::string::npos) << given;
+}
+
+// rosidl's placeholder field of an empty message is not one Python has.
+TEST(MessageYaml, EmptyMessagesHaveNoFields) {
+  wire_test_msgs::msg::Empty empty;
+  const auto& members = rclcpp_dds::message_members<wire_test_msgs::msg::Empty>();
+  EXPECT_EQ(ros2_lite::message_to_yaml(members, &empty), "{}\n");
+  EXPECT_EQ(ros2_lite::set_message_fields(members, &empty, *ros2_lite::safe_load("{}")),
+            std::nullopt);
+  EXPECT_EQ(ros2_lite::set_message_fields(
+                members, &empty, *ros2_lite::safe_load("{structure_needs_at_least_one_member: 1}")),
+            "AttributeError(\"'Empty' object has no attribute "
+            "'structure_needs_at_least_one_member'\")");
+}
+
+}  // namespace
