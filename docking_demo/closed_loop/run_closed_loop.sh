@@ -39,7 +39,7 @@ usage() {
   exit 64
 }
 
-declare -A spec=() args=() prefix=() exe=() ready=([docking_sim]='docking_sim: robot at')
+declare -A program_of=() args=() prefix=() exe=() ready=([docking_sim]='docking_sim: robot at')
 starts=() afters=() without=" " supervisor="" first="" stamp=""
 # The words, quoted to be read back by eval.
 quoted() { [ $# -eq 0 ] || printf '%q ' "$@"; }
@@ -47,7 +47,7 @@ quoted() { [ $# -eq 0 ] || printf '%q ' "$@"; }
 define() {
   name=${1%%=*}
   [ "$name" != "$1" ] || name=${1##*/}
-  spec[$name]=${1#*=}
+  program_of[$name]=${1#*=}
   args[$name]=$(quoted "${@:2}")
 }
 # upto ARG...: sets words to the arguments before the first ';'.
@@ -108,7 +108,7 @@ fi
 # command_of NAME: sets argv to NAME's command line: its prefix, the controller's log
 # settings (harmless to the others), the executable, its arguments and its enclave.
 command_of() {
-  local program=${spec[$1]} path ours=1
+  local program=${program_of[$1]} path ours=1
   case $program in
     /*) path=$program ours="" ;;
     */*) path=$(prefix_of "${program%%/*}")/lib/$program ;;
