@@ -96,6 +96,12 @@ class DockingSimNode : public rclcpp::Node {
     p.freeze_after = number("freeze_after", -1.0,
                             "from this time on the camera repeats its last detection; below 0: "
                             "never (s)");
+    p.silent_after = number("silent_after", -1.0,
+                            "from this time on the camera publishes nothing, as when the station "
+                            "is hidden; below 0: never (s)");
+    p.silent_for = non_negative("silent_for", 0.0,
+                                "how long the camera stays silent from silent_after; 0: to the "
+                                "end (s)");
     config_.seed = static_cast<unsigned>(declare_parameter<int64_t>(
         "seed", 1, read_only("seed of the noise and dropout (no unit)")));
     const auto csv = declare_parameter<std::string>(

@@ -33,6 +33,11 @@ void Simulator::step(double dt) {
 
 void Simulator::sample_perception() {
   const auto& p = config_.perception;
+  const bool silent = p.silent_after >= 0.0 && time_ >= p.silent_after &&
+                      (p.silent_for <= 0.0 || time_ < p.silent_after + p.silent_for);
+  if (silent) {
+    return;
+  }
   const bool frozen = p.freeze_after >= 0.0 && time_ >= p.freeze_after && last_detection_;
   if (!frozen) {
     const auto seen = detect();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace docking_sim {
 namespace {
@@ -165,6 +166,35 @@ TEST(SimulatorPerception, FreezeRepeatsTheLastDetectionExactly) {
   const auto frozen = stale.pop_detection();
   ASSERT_TRUE(frozen);
   EXPECT_EQ(frozen->theta, live->theta);
+}
+
+// The camera publishes nothing within its silence, before and after it as usual;
+// without an end it stays silent, and silence wins over a freeze.
+TEST(SimulatorPerception, SilenceHidesTheStationForItsWindowOnly) {
+  auto seen_at = [](const SimConfig& c) {
+    Simulator sim(c);
+    std::vector<bool> seen;
+    for (int i = 0; i < 16; ++i) {  // samples every 8 steps: at 0, 0.125 .. 1.875 s
+      sim.sample_perception();
+      seen.push_back(sim.pop_detection().has_value());
+      run(sim, 8);
+    }
+    return seen;
+  };
+  SimConfig window = ideal();
+  window.perception.silent_after = 0.5;
+  window.perception.silent_for = 0.5;
+  std::vector<bool> expected(16, true);
+  for (int i = 4; i < 8; ++i) expected[i] = false;  // 0.5 <= t < 1.0
+  EXPECT_EQ(seen_at(window), expected);
+
+  SimConfig forever = window;
+  forever.perception.silent_for = 0.0;
+  forever.perception.freeze_after = 0.25;
+  for (int i = 8; i < 16; ++i) expected[i] = false;
+  EXPECT_EQ(seen_at(forever), expected);
+
+  EXPECT_EQ(seen_at(ideal()), std::vector<bool>(16, true));
 }
 
 TEST(SimulatorPerception, NoiseHasTheConfiguredSpread) {

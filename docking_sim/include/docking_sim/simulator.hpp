@@ -15,6 +15,9 @@ struct PerceptionConfig {
   double max_range = 3.0;      // m
   double fov = M_PI;           // full field of view of the rear camera, rad
   double freeze_after = -1.0;  // s; from then on the last detection repeats; < 0: never
+  double silent_after =
+      -1.0;  // s; from then on no detection, as when the station is hidden; < 0: never
+  double silent_for = 0.0;  // s the silence lasts; 0: to the end
 };
 
 // Defaults: no latency, noise or limits; docking_sim's parameters describe a real robot.
