@@ -101,7 +101,9 @@ int run(const align_request::Options& options) {
       }
       rclcpp::spin_some(node);
       supervisor.tick(now());
-      progress(supervisor.backing_off() ? "backing off" : "docking");
+      progress(supervisor.backing_off() ? "backing off"
+               : supervisor.searching() ? "searching"
+                                        : "docking");
       rate.sleep();
     }
     return supervisor.exit_status();

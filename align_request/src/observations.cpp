@@ -1,5 +1,6 @@
 #include "align_request/observations.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 namespace align_request {
@@ -7,6 +8,9 @@ namespace align_request {
 void Observations::camera(double now, double x, double y, double theta) {
   if (!have_camera_ || x != x_ || y != y_ || theta != theta_) {
     changed_at_ = now;
+    if (have_odometry_) {
+      yaw_seen_ = odom_yaw_;
+    }
   }
   have_camera_ = true;
   x_ = x;
@@ -15,10 +19,24 @@ void Observations::camera(double now, double x, double y, double theta) {
   camera_at_ = now;
 }
 
-void Observations::odometry(double x, double y) {
+void Observations::odometry(double now, double x, double y, double yaw) {
+  if (!have_odometry_) {
+    odom_yaw_ = yaw;
+  } else {
+    odom_yaw_ += std::remainder(yaw - raw_yaw_, 2.0 * M_PI);
+  }
+  if (!have_odometry_ || (x == odom_x_ && y == odom_y_ && yaw == raw_yaw_)) {
+    resting_at_ = now;
+  }
   have_odometry_ = true;
   odom_x_ = x;
   odom_y_ = y;
+  raw_yaw_ = yaw;
+}
+
+double Observations::camera_still(double now) const {
+  // At rest a pose that came is as good as a changed one; moving, it is not.
+  return now - std::max(changed_at_, std::min(camera_at_, resting_at_));
 }
 
 std::optional<double> Observations::camera_distance(double now) const {

@@ -11,7 +11,8 @@ namespace align_request {
 
 const char* const kUsage =
     "usage: align_request dock|retry [--timeout SECONDS] [--attempts N]\n"
-    "                    [--staging-distance M] [--backoff-speed V] [--ros-args ...]\n"
+    "                    [--staging-distance M] [--backoff-speed V] [--perception-timeout S]\n"
+    "                    [--ros-args ...]\n"
     "  dock    request a docking and wait for its result; after a failed attempt,\n"
     "          back off to the staging distance and try again\n"
     "  retry   request a retry check; only a refusal is answered\n"
@@ -19,6 +20,8 @@ const char* const kUsage =
     "  --attempts N            docking attempts at most (default 3; 1: no back-off)\n"
     "  --staging-distance M    distance from the station where an attempt starts (default 1.5)\n"
     "  --backoff-speed V       forward speed of the back-off in m/s (default 0.1, at most 0.2)\n"
+    "  --perception-timeout S  seconds without a change in the camera pose before an attempt\n"
+    "                          is paused and the robot stopped (default 1, above 0.1, at most 10)\n"
     "exit status: 0 docked, 1 failure reported (or retry refused), 2 no result (no\n"
     "controller, timeout or interrupted), 4 retry check not refused within the timeout,\n"
     "64 bad usage, 69 middleware failure (ROS_DOMAIN_ID, CYCLONEDDS_URI...)\n";
@@ -38,6 +41,9 @@ constexpr Bounds kTimeout{"--timeout", "a positive number of seconds", 0, 1e6, f
 constexpr Bounds kAttempts{"--attempts", "a whole number of attempts", 1, 100, true, "attempts"};
 constexpr Bounds kStaging{"--staging-distance", "a positive distance in metres", 0, 10, false, "m"};
 constexpr Bounds kBackoff{"--backoff-speed", "a positive speed in m/s", 0, 0.2, false, "m/s"};
+// At 0.1 s or less a camera at 10 Hz would stop every attempt.
+constexpr Bounds kPerception{
+    "--perception-timeout", "a number of seconds above 0.1", 0.1, 10, false, "seconds"};
 
 std::optional<std::string> parse_number(const Bounds& b, const std::string& text, double& out) {
   char* end = nullptr;
@@ -77,7 +83,8 @@ std::optional<std::string> parse_options(const std::vector<std::string>& args, O
   const std::pair<const Bounds*, double*> numbers[] = {{&kTimeout, &out.timeout},
                                                        {&kAttempts, &attempts},
                                                        {&kStaging, &out.staging_distance},
-                                                       {&kBackoff, &out.backoff_speed}};
+                                                       {&kBackoff, &out.backoff_speed},
+                                                       {&kPerception, &out.perception_timeout}};
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     const auto option = std::find_if(std::begin(numbers), std::end(numbers), [&a](const auto& n) {

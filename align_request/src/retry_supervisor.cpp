@@ -7,7 +7,7 @@
 namespace align_request {
 
 RetrySupervisor::RetrySupervisor(const Options& options, SupervisorOutputs& out)
-    : options_(options), out_(out), backoff_(out) {}
+    : options_(options), out_(out), backoff_(out), search_(out) {}
 
 void RetrySupervisor::start(double now) {
   begin_run(now, options_.attempts, options_.staging_distance, false);
@@ -53,12 +53,23 @@ void RetrySupervisor::camera(double now, double x, double y, double theta) {
   seen_.camera(now, x, y, theta);
 }
 
-void RetrySupervisor::odometry(double x, double y) { seen_.odometry(x, y); }
+void RetrySupervisor::odometry(double now, double x, double y, double yaw) {
+  seen_.odometry(now, x, y, yaw);
+}
 
 void RetrySupervisor::result(double now, int enable, int action, int success) {
   if (phase_ == Phase::kAttempt) {
     const bool docked = enable == 1 && action == 1 && success == 1;
     const bool failed = enable == 1 && action == 1 && success == 0;
+    if (failed && check_ == Check::kStanding) {
+      perception_lost(now);
+      return;
+    }
+    if (check_ == Check::kStanding) {
+      // Whatever the node answered, our check leaves with the stop it held.
+      out_.request(0, 0, 0);
+      backoff_.halt();
+    }
     end_attempt(now, docked ? AttemptRecord::End::kDocked : AttemptRecord::End::kFailed);
     const Outcome outcome = interpret_result(Command::kDock, enable, action, success);
     const std::string said =
@@ -66,7 +77,7 @@ void RetrySupervisor::result(double now, int enable, int action, int success) {
     out_.line(said);
     const int n = static_cast<int>(attempts_.size());
     if (failed && n < max_attempts_) {
-      begin_backoff(now);
+      after_attempt(now, false);
       return;
     }
     if (stop_at_end_) {
@@ -120,16 +131,21 @@ void RetrySupervisor::tick(double now) {
         const std::string how =
             text("no result at attempt %d of %d, %.1f s", static_cast<int>(attempts_.size()),
                  max_attempts_, now - first_request_at_);
-        if (stop_at_end_) {
+        if (stop_at_end_ || check_ == Check::kStanding) {
           // The attempt may still run: paused, and the robot stopped.
           stop_run(now, EndReason::kNoResult, kExitNoResult, why + "; " + how);
         } else {
           finish(kExitNoResult, EndReason::kNoResult, how, why);
         }
+      } else {
+        watch(now);
       }
       break;
     case Phase::kBackoff:
       tick_backoff(now);
+      break;
+    case Phase::kSearch:
+      tick_search(now);
       break;
     case Phase::kUndock:
       tick_undock(now);
@@ -147,6 +163,96 @@ void RetrySupervisor::tick(double now) {
     case Phase::kFinished:
       break;
   }
+}
+
+void RetrySupervisor::watch(double now) {
+  const int n = static_cast<int>(attempts_.size()) + 1;
+  if (check_ == Check::kNotAsked) {
+    const double still = seen_.camera_still(now);
+    if (still < options_.perception_timeout) {
+      return;
+    }
+    // The check pauses the attempt; the robot is stopped at once, not when its
+    // base's command watchdog runs out.
+    out_.request(1, 2, 0);
+    backoff_.halt();
+    out_.line(
+        text("camera pose unchanged for %.1f s during attempt %d: robot stopped, retry "
+             "check requested (1, 2, 0)",
+             still, n));
+    check_ = Check::kStanding;
+    check_at_ = now;
+    next_zero_at_ = now + Backoff::kCommandPeriod;
+  } else if (now - check_at_ >= kWatchCheck && seen_.camera_changed_at() > check_at_) {
+    out_.request(1, 0, 0);
+    out_.line(
+        text("retry check not refused: perception is updating; attempt %d resumed (1, 0, 0)", n));
+    check_ = Check::kNotAsked;
+  } else if (now + Backoff::kCommandPeriod / 4 >= next_zero_at_) {
+    // The node may still send the command of the cycle it was in.
+    backoff_.halt();
+    next_zero_at_ += Backoff::kCommandPeriod;
+  }
+}
+
+void RetrySupervisor::perception_lost(double now) {
+  check_ = Check::kAnswered;  // the refusal ended the attempt in the node
+  backoff_.halt();
+  end_attempt(now, AttemptRecord::End::kLost);
+  const int n = static_cast<int>(attempts_.size());
+  const std::string why =
+      text("perception lost during attempt %d: the station has not been seen for %.1f s", n,
+           now - seen_.camera_changed_at());
+  out_.line(why);
+  if (n < max_attempts_) {
+    after_attempt(now, true);
+    return;
+  }
+  finish(
+      kExitFailed, EndReason::kPerceptionFrozen,
+      text("not docked after %d attempt%s, %.1f s", n, n == 1 ? "" : "s", now - first_request_at_),
+      why);
+}
+
+void RetrySupervisor::after_attempt(double now, bool lost) {
+  // After a loss the camera must show a change since the check: a stalled one
+  // still publishes, and a back-off on it would drive blind.
+  if (seen_.camera_distance(now) && (!lost || seen_.camera_changed_at() > check_at_)) {
+    begin_backoff(now);
+    return;
+  }
+  phase_ = Phase::kSearch;
+  check_ = Check::kNotAsked;
+  if (!search_.begin(now, seen_)) {
+    not_in_view(now, "station not in view: no heading it was seen at to turn to");
+    return;
+  }
+  out_.line(text("station out of view: turning %s up to %.2f rad to find it",
+                 search_.angle() > 0.0 ? "left" : "right", std::abs(search_.angle())));
+}
+
+void RetrySupervisor::tick_search(double now) {
+  switch (search_.step(now, seen_)) {
+    case SearchTurn::Step::kTurning:
+      return;
+    case SearchTurn::Step::kFound:
+      out_.line(text("station in view again after turning %.1f s", now - search_.started_at()));
+      begin_backoff(now);
+      return;
+    case SearchTurn::Step::kNotFound:
+      not_in_view(now, text("station not in view: not found turning %.2f rad in %.1f s",
+                            std::abs(search_.angle()), now - search_.started_at()));
+      return;
+  }
+}
+
+void RetrySupervisor::not_in_view(double now, const std::string& why) {
+  const int n = static_cast<int>(attempts_.size());
+  out_.line(why);
+  finish(
+      kExitFailed, EndReason::kStationNotInView,
+      text("not docked: station not in view after attempt %d, %.1f s", n, now - first_request_at_),
+      why);
 }
 
 void RetrySupervisor::tick_backoff(double now) {
@@ -199,9 +305,19 @@ void RetrySupervisor::tick_undock(double now) {
 void RetrySupervisor::interrupt(double now) {
   if (stop_at_end_) {
     cancel(now);
-  } else if (phase_ == Phase::kBackoff) {
-    stop_backoff(now, "interrupted while backing off: robot stopped", "interrupted",
-                 EndReason::kCanceled, kExitNoResult);
+  } else if (phase_ == Phase::kBackoff || phase_ == Phase::kSearch) {
+    stop_backoff(now,
+                 phase_ == Phase::kBackoff ? "interrupted while backing off: robot stopped"
+                                           : "interrupted while searching: robot stopped",
+                 "interrupted", EndReason::kCanceled, kExitNoResult);
+  } else if (phase_ == Phase::kAttempt && check_ == Check::kStanding) {
+    // Our check holds the attempt: nothing is left standing.
+    out_.request(0, 0, 0);
+    backoff_.halt();
+    out_.line("interrupted during the retry check: attempt paused (0, 0, 0), robot stopped");
+    finish(kExitNoResult, EndReason::kCanceled,
+           text("interrupted at attempt %d of %d, %.1f s", static_cast<int>(attempts_.size()) + 1,
+                max_attempts_, now - first_request_at_));
   } else if (phase_ != Phase::kFinished) {
     // The node's attempt keeps the robot: nothing goes on /cmd_vel.
     out_.line("interrupted: no result");
@@ -229,6 +345,9 @@ void RetrySupervisor::cancel(double now) {
       break;
     case Phase::kBackoff:
       out_.line("canceled while backing off: robot stopped");
+      break;
+    case Phase::kSearch:
+      out_.line("canceled while searching: robot stopped");
       break;
     case Phase::kUndock:
       out_.line("canceled while undocking: robot stopped");
@@ -266,28 +385,18 @@ void RetrySupervisor::request_attempt(double now) {
   }
   out_.request(1, 0, 0);
   out_.line("docking requested (1, 0, 0)");
+  check_ = Check::kNotAsked;
   attempt_at_ = now;
   phase_ = Phase::kAttempt;
 }
 
+// With the station in view.
 void RetrySupervisor::begin_backoff(double now) {
-  const auto distance = seen_.camera_distance(now);
-  if (!distance) {
-    // The node's timeout end sends no stop; the robot may still be moving.
-    backoff_.halt();
-    const std::string why =
-        text("cannot back off: no camera pose in the last %.1f s", Observations::kFresh);
-    out_.line(why);
-    finish(kExitFailed, EndReason::kBackoffStopped,
-           text("not docked: no back-off after attempt %d, %.1f s",
-                static_cast<int>(attempts_.size()), now - first_request_at_),
-           why);
-    return;
-  }
+  const double distance = seen_.distance();
   // Even from beyond the staging distance the robot moves long enough for the check.
   const double least = Backoff::kStartAllowance + Backoff::kMoving / options_.backoff_speed +
                        kCheckWindow + kCancelMargin;
-  out_.line(text("backing off from %.2f m to %.2f m at %.2f m/s", *distance, staging_distance_,
+  out_.line(text("backing off from %.2f m to %.2f m at %.2f m/s", distance, staging_distance_,
                  options_.backoff_speed));
   phase_ = Phase::kBackoff;
   check_ = Check::kNotAsked;
@@ -352,6 +461,8 @@ RunState RetrySupervisor::state() const {
                                           : RunState::kStaging;
     case Phase::kUndock:
       return RunState::kUndocking;
+    case Phase::kSearch:
+      return RunState::kSearching;
     case Phase::kStopping:
     case Phase::kFinished:
     case Phase::kIdle:
@@ -377,6 +488,7 @@ std::string RetrySupervisor::history() const {
     const AttemptRecord& a = attempts_[i];
     const char* end = a.end == AttemptRecord::End::kDocked     ? "docked"
                       : a.end == AttemptRecord::End::kFailed   ? "failed"
+                      : a.end == AttemptRecord::End::kLost     ? "lost the station"
                       : a.end == AttemptRecord::End::kCanceled ? "canceled"
                                                                : "timed out";
     h += text("%s%zu %s after %.1f s", i == 0 ? "" : "; ", i + 1, end, a.duration);

@@ -32,13 +32,16 @@ void SupervisorTopics::feed(RetrySupervisor& supervisor, std::function<double()>
           supervisor.camera(now(), p.x, p.y, p.z);
         }
       });
-  odom_sub_ = node_.create_subscription<Odometry>("/diff_bot/odom", rclcpp::QoS(1),
-                                                  [&supervisor](Odometry::SharedPtr m) {
-                                                    const auto& p = m->pose.pose.position;
-                                                    if (std::isfinite(p.x) && std::isfinite(p.y)) {
-                                                      supervisor.odometry(p.x, p.y);
-                                                    }
-                                                  });
+  odom_sub_ = node_.create_subscription<Odometry>(
+      "/diff_bot/odom", rclcpp::QoS(1), [&supervisor, now](Odometry::SharedPtr m) {
+        const auto& p = m->pose.pose.position;
+        const auto& q = m->pose.pose.orientation;
+        const double yaw =
+            std::atan2(2.0 * (q.w * q.z + q.x * q.y), 1.0 - 2.0 * (q.y * q.y + q.z * q.z));
+        if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(yaw)) {
+          supervisor.odometry(now(), p.x, p.y, yaw);
+        }
+      });
 }
 
 void SupervisorTopics::request(int enable, int action, int success) {

@@ -67,6 +67,18 @@ TEST(ParseOptions, RetryOptions) {
               "--backoff-speed needs a positive speed in m/s, got '" + bad + "'");
   }
   EXPECT_EQ(*parse({"dock", "--staging-distance"}, o), "--staging-distance needs a value");
+
+  EXPECT_DOUBLE_EQ(Options().perception_timeout, 1.0);
+  ASSERT_FALSE(parse({"dock", "--perception-timeout=0.5"}, o));
+  EXPECT_DOUBLE_EQ(o.perception_timeout, 0.5);
+  ASSERT_FALSE(parse({"dock", "--perception-timeout", "10"}, o));
+  EXPECT_DOUBLE_EQ(o.perception_timeout, 10.0);
+  for (const std::string bad : {"0.1", "0", "-1", "nan"}) {
+    EXPECT_EQ(*parse({"dock", "--perception-timeout", bad}, o),
+              "--perception-timeout needs a number of seconds above 0.1, got '" + bad + "'");
+  }
+  EXPECT_EQ(*parse({"dock", "--perception-timeout", "10.5"}, o),
+            "--perception-timeout must be at most 10 seconds, got '10.5'");
 }
 
 TEST(ParseOptions, RosArgumentsAreLeftToRclcpp) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <functional>
 #include <string>
@@ -27,6 +28,7 @@ class World : public SupervisorOutputs {
 
   void request(int enable, int action, int) override {
     sent.push_back({t, 'r', action, enable, 0.0, {}});
+    node_active = enable == 1 && action == 0;  // any other request pauses the node
   }
   void velocity(double v, double w) override {
     commanded = v;
@@ -41,21 +43,31 @@ class World : public SupervisorOutputs {
            const std::function<bool()>& done = {}) {
     for (int i = 0; i < std::lround(seconds / 0.05) && !sup.finished(); ++i) {
       t += 0.05;
-      const double step = commanded * speed_factor * 0.05;
+      // The node drives while its attempt runs, when a test gives it a speed.
+      const bool node = node_active && (node_v != 0.0 || node_w != 0.0);
+      const double step = (node ? node_v : commanded) * speed_factor * 0.05;
       distance += step * std::cos(heading);
       lateral += step * std::sin(heading);
-      heading += turn * 0.05;
-      travelled += step;
+      heading += (node ? node_w : turn) * 0.05;
+      travelled += std::abs(step);
       if (camera_on && ++frames % 2 == 0) {
-        // The station in the robot's frame.
+        // The station in the robot's frame; a stalled camera repeats its last pose.
         const double c = std::cos(heading), s = std::sin(heading);
-        sup.camera(t, -distance * c - lateral * s, distance * s - lateral * c, -heading);
+        if (!camera_stalled) {
+          pose = {-distance * c - lateral * s, distance * s - lateral * c, -heading};
+        }
+        sup.camera(t, pose[0], pose[1], pose[2]);
       }
-      sup.odometry(travelled, 0.0);
+      sup.odometry(t, travelled, 0.0, heading);
       sup.tick(t);
       if (react) react();
       if (done && done()) return;
     }
+  }
+  // The node's answer, which ends its attempt.
+  void answer(int enable, int action, int success) {
+    node_active = false;
+    sup.result(t, enable, action, success);
   }
   void run_while_backing_off() {
     run(100.0, {}, [this] { return !sup.backing_off(); });
@@ -110,7 +122,12 @@ class World : public SupervisorOutputs {
   double turn = 0.0;
   double speed_factor = 1.0;
   bool camera_on = true;
+  bool camera_stalled = false;
+  std::array<double, 3> pose{};
   int frames = 0;
+  // The node's attempt: running until paused or answered, and its commands.
+  bool node_active = false;
+  double node_v = 0.0, node_w = 0.0;
 };
 
 TEST(RetrySupervisor, DocksAtTheFirstAttemptWithoutMovingTheRobot) {
@@ -323,6 +340,273 @@ TEST(RetrySupervisor, NoResultAndInterruptions) {
     EXPECT_EQ(w.sup.exit_status(), kExitNoResult);
     EXPECT_TRUE(w.said("interrupted while backing off: robot stopped"));
     w.expect_stopped_and_withdrawn();
+  }
+}
+
+// The commands from index from on: all zeros, at 10 Hz or faster.
+void expect_zeros_at_10hz(const World& w, size_t from) {
+  double previous = -1.0;
+  for (size_t i = from; i < w.sent.size(); ++i) {
+    const Sent& s = w.sent[i];
+    if (s.kind != 'v') continue;
+    EXPECT_EQ(s.v, 0.0) << s.t;
+    if (previous >= 0.0) {
+      EXPECT_LE(s.t - previous, 0.1 + 1e-9) << s.t;
+    }
+    previous = s.t;
+  }
+  EXPECT_GE(previous, 0.0) << "no zero command";
+}
+
+// The node drives backwards while the camera goes silent or stalls: the check
+// and a zero go out together once the pose has not changed for the perception
+// timeout; the stop holds while the check stands, and when the pose moves
+// again within the second the attempt resumes at the same step.
+TEST(RetrySupervisor, WatchdogStopsTheRobotAndResumesTheAttemptWhenThePoseMovesAgain) {
+  for (const bool stalled : {false, true}) {
+    SCOPED_TRACE(stalled ? "stalled camera" : "silent camera");
+    World w;
+    w.distance = 1.2;
+    w.run(0.3);
+    w.sup.start(w.t);
+    w.node_v = -0.15;
+    w.run(2.0);
+    const double lost_at = w.t;
+    const double from = w.distance;
+    if (stalled) {
+      w.camera_stalled = true;
+    } else {
+      w.camera_on = false;
+    }
+    w.run(3.0, {}, [&] { return w.find_request(1, 2) != nullptr; });
+    const Sent* check = w.find_request(1, 2);
+    ASSERT_NE(check, nullptr) << w.last('l')->line;
+    EXPECT_GE(check->t - lost_at, 0.9);  // the last pose came up to 0.1 s before
+    EXPECT_LE(check->t - lost_at, 1.0 + 0.05 + 1e-9);
+    ASSERT_NE(w.last('v'), nullptr);
+    EXPECT_EQ(w.last('v')->t, check->t) << "the zero goes out with the check";
+    EXPECT_EQ(w.last('v')->v, 0.0);
+    EXPECT_EQ(w.turn, 0.0);
+    EXPECT_LE(from - w.distance, 0.15 * 1.05 + 1e-9);
+    EXPECT_TRUE(w.said("camera pose unchanged for 1.0 s during attempt 1: robot stopped"));
+
+    const size_t held = w.sent.size();
+    w.run(0.5);
+    EXPECT_EQ(w.find_request(1, 0, check->t), nullptr) << "resumed while the pose stands";
+    w.camera_on = true;
+    w.camera_stalled = false;
+    w.run(1.0, {}, [&] { return w.find_request(1, 0, check->t) != nullptr; });
+    const Sent* resumed = w.find_request(1, 0, check->t);
+    ASSERT_NE(resumed, nullptr);
+    EXPECT_NEAR(resumed->t - check->t, RetrySupervisor::kWatchCheck, 0.05 + 1e-9);
+    expect_zeros_at_10hz(w, held);
+    EXPECT_TRUE(w.said("retry check not refused: perception is updating; attempt 1 resumed"));
+    // The node drives on, seen by the camera: no further check, no command of ours.
+    const size_t resumed_at = w.sent.size();
+    w.run(3.0);
+    EXPECT_EQ(w.count_requests(2), 1);
+    EXPECT_LT(w.distance, from - 0.4);
+    w.answer(1, 1, 1);
+    for (size_t i = resumed_at; i < w.sent.size(); ++i) EXPECT_NE(w.sent[i].kind, 'v');
+    EXPECT_EQ(w.sup.exit_status(), kExitDocked);
+    EXPECT_EQ(w.sup.attempts().size(), 1u);
+  }
+}
+
+// A perfect camera on a robot at rest repeats its pose: that is no loss; a
+// silence is, once it lasts the perception timeout, and so is a camera that
+// does not follow the robot once it drives.
+TEST(RetrySupervisor, WatchdogTellsARobotAtRestFromALostCamera) {
+  Options o;
+  o.perception_timeout = 0.8;
+  World w(o);
+  w.run(0.3);
+  w.sup.start(w.t);
+  w.run(5.0);
+  w.camera_on = false;
+  w.run(0.6);
+  w.camera_on = true;
+  w.run(2.0);
+  EXPECT_EQ(w.count_requests(2), 0) << w.last('l')->line;
+  EXPECT_EQ(w.last('v'), nullptr);
+  w.camera_stalled = true;
+  w.run(2.0);
+  EXPECT_EQ(w.count_requests(2), 0) << "a robot at rest, a stalled camera: nothing drives blind";
+  const double drives = w.t;
+  w.node_w = 0.2;
+  w.run(2.0, {}, [&] { return w.find_request(1, 2) != nullptr; });
+  ASSERT_NE(w.find_request(1, 2), nullptr);
+  EXPECT_NEAR(w.find_request(1, 2)->t - drives, 0.8, 0.05 + 1e-9);
+}
+
+// The controller refuses the check: the attempt has lost the station. It is
+// found again by turning back towards where it was last seen, then the
+// back-off and the next attempt go as after any failed one.
+TEST(RetrySupervisor, RefusedCheckThenTheStationIsFoundAndTheNextAttemptGoes) {
+  World w;
+  w.distance = 1.0;
+  w.run(0.3);
+  w.sup.start(w.t);
+  w.node_w = 0.25;  // the node turns on the spot
+  w.run(1.0);
+  const double seen_heading = w.heading;
+  w.camera_on = false;
+  w.run(3.0, {}, [&] { return w.find_request(1, 2) != nullptr; });
+  ASSERT_NE(w.find_request(1, 2), nullptr);
+  w.run(0.5);
+  w.answer(1, 1, 0);
+  EXPECT_TRUE(w.said("perception lost during attempt 1: the station has not been seen for 1."))
+      << w.last('l')->line;
+  ASSERT_TRUE(w.sup.searching()) << w.last('l')->line;
+  EXPECT_TRUE(w.said("station out of view: turning right up to 0.5"));
+  double lowest = w.heading;
+  // Seen again once the robot faces within 0.1 rad of where it was seen.
+  w.run(
+      10.0,
+      [&] {
+        lowest = std::min(lowest, w.heading);
+        if (w.sup.searching()) {
+          EXPECT_LE(w.turn, 0.0) << "turning away from the station";
+        }
+        if (w.heading < seen_heading + 0.1) w.camera_on = true;
+      },
+      [&] { return !w.sup.searching(); });
+  EXPECT_TRUE(w.said("station in view again after turning"));
+  EXPECT_GT(lowest, seen_heading - 0.05);
+  ASSERT_TRUE(w.sup.backing_off()) << w.last('l')->line;
+  w.run_while_backing_off();
+  ASSERT_NE(w.find_request(1, 0, 2.0), nullptr) << w.last('l')->line;
+  EXPECT_TRUE(w.said("attempt 2 of 3, from 1.5"));
+  w.answer(1, 1, 1);
+  EXPECT_EQ(w.sup.exit_status(), kExitDocked);
+  EXPECT_NE(w.last('l')->line.find("1 lost the station after"), std::string::npos)
+      << w.last('l')->line;
+}
+
+// The search turn: towards the heading of the last sighting and at most 0.3
+// rad past it, within 0.3 rad/s at 10 Hz, a zero at its end; not found, the
+// run ends with "station not in view". Refused at the last attempt, no search.
+TEST(RetrySupervisor, SearchTurnBoundsAndStationNotInView) {
+  struct Case {
+    const char* name;
+    double node_v, node_w;  // how the robot moved after the camera lost the station
+    double direction;       // of the search
+  };
+  const Case cases[] = {{"turned left", 0.0, 0.4, -1.0},
+                        {"turned right", 0.0, -0.4, 1.0},
+                        {"drove straight", -0.15, 0.0, 1.0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    World w;
+    w.distance = 1.2;
+    w.heading = 0.1;
+    w.run(0.3);
+    w.sup.start(w.t);
+    w.run(0.5);
+    const double seen_heading = w.heading;
+    w.camera_on = false;
+    w.node_v = c.node_v;
+    w.node_w = c.node_w;
+    w.run(3.0, {}, [&] { return w.find_request(1, 2) != nullptr; });
+    w.run(0.4);
+    w.answer(1, 1, 0);
+    ASSERT_TRUE(w.sup.searching()) << w.last('l')->line;
+    const double limit = seen_heading + c.direction * SearchTurn::kBeyond;
+    const size_t from = w.sent.size() - 2;  // the search's first command and its line
+    double furthest = w.heading;
+    w.run(20.0, [&] {
+      furthest = c.direction > 0 ? std::max(furthest, w.heading) : std::min(furthest, w.heading);
+    });
+    ASSERT_TRUE(w.sup.finished());
+    EXPECT_EQ(w.sup.exit_status(), kExitFailed);
+    EXPECT_EQ(w.sup.end_reason(), EndReason::kStationNotInView);
+    EXPECT_TRUE(w.said("station not in view: not found turning")) << w.last('l')->line;
+    EXPECT_EQ(w.sup.end_text().rfind("station not in view", 0), 0u) << w.sup.end_text();
+    EXPECT_NEAR(furthest, limit, SearchTurn::kTolerance + 1e-9);
+    EXPECT_LE(c.direction * (furthest - limit), 1e-9) << "past the limit";
+    double previous = -1.0;
+    int turning = 0;
+    for (size_t i = from; i < w.sent.size(); ++i) {
+      const Sent& s = w.sent[i];
+      if (s.kind != 'v') continue;
+      EXPECT_EQ(s.v, 0.0);
+      if (previous >= 0.0) {
+        EXPECT_LE(s.t - previous, 0.1 + 1e-9) << s.t;
+      }
+      previous = s.t;
+      ++turning;
+    }
+    EXPECT_GT(turning, 5);
+    EXPECT_EQ(w.turn, 0.0) << "the search ends with a zero";
+    EXPECT_EQ(w.last('v')->v, 0.0);
+    EXPECT_EQ(w.count_requests(0), 1);
+  }
+  {
+    // A turn rate check: the world records the largest commanded turn.
+    World w;
+    w.run(0.3);
+    w.sup.start(w.t);
+    w.camera_on = false;
+    w.node_w = 0.6;
+    w.run(3.0, {}, [&] { return w.find_request(1, 2) != nullptr; });
+    w.answer(1, 1, 0);
+    double fastest = 0.0;
+    w.run(20.0, [&] { fastest = std::max(fastest, std::abs(w.turn)); });
+    EXPECT_EQ(w.sup.end_reason(), EndReason::kStationNotInView);
+    EXPECT_LE(fastest, SearchTurn::kMaxRate);
+    EXPECT_GE(fastest, SearchTurn::kMaxRate - 1e-9) << "0.9 rad to turn at full rate";
+  }
+  {
+    // A stalled camera still publishes: no back-off on it, the search turns
+    // on the spot and finds no change.
+    World w;
+    w.run(0.3);
+    w.sup.start(w.t);
+    w.node_w = 0.3;
+    w.run(0.5);
+    w.camera_stalled = true;
+    w.run(3.0, {}, [&] { return w.find_request(1, 2) != nullptr; });
+    w.answer(1, 1, 0);
+    EXPECT_TRUE(w.sup.searching()) << w.last('l')->line;
+    w.run(20.0);
+    EXPECT_EQ(w.sup.end_reason(), EndReason::kStationNotInView);
+    for (const Sent& s : w.sent) {
+      EXPECT_TRUE(s.kind != 'v' || s.v == 0.0) << "drove on a stalled camera at " << s.t;
+    }
+  }
+  {
+    // Never seen at all: nothing to turn to.
+    World w;
+    w.camera_on = false;
+    w.sup.start(w.t);
+    w.run(1.1);
+    ASSERT_NE(w.find_request(1, 2), nullptr) << "an attempt without a camera drives blind";
+    w.answer(1, 1, 0);
+    EXPECT_TRUE(w.sup.finished());
+    EXPECT_EQ(w.sup.end_reason(), EndReason::kStationNotInView);
+    EXPECT_TRUE(w.said("station not in view: no heading it was seen at"));
+    EXPECT_EQ(w.last('v')->v, 0.0);
+    EXPECT_EQ(w.turn, 0.0);
+  }
+  {
+    // The last attempt refused: the run ends there, the robot stopped.
+    Options o;
+    o.attempts = 1;
+    World w(o);
+    w.run(0.3);
+    w.sup.start(w.t);
+    w.node_v = -0.1;
+    w.run(1.0);
+    w.camera_on = false;
+    w.run(3.0, {}, [&] { return w.find_request(1, 2) != nullptr; });
+    w.answer(1, 1, 0);
+    EXPECT_TRUE(w.sup.finished());
+    EXPECT_EQ(w.sup.exit_status(), kExitFailed);
+    EXPECT_EQ(w.sup.end_reason(), EndReason::kPerceptionFrozen);
+    EXPECT_EQ(w.sup.end_text().rfind("perception lost during attempt 1", 0), 0u)
+        << w.sup.end_text();
+    EXPECT_EQ(w.last('v')->v, 0.0);
+    EXPECT_EQ(w.count_requests(0), 1);
   }
 }
 

@@ -54,7 +54,7 @@ class Bench : public SupervisorOutputs {
         const double c = std::cos(heading), s = std::sin(heading);
         sup.camera(t, -distance * c - lateral * s, distance * s - lateral * c, -heading);
       }
-      sup.odometry(odometer, 0.0);
+      sup.odometry(t, odometer, 0.0, heading);
       sup.tick(t);
       if (each) each();
       if (until && until()) return;
@@ -100,14 +100,24 @@ class Bench : public SupervisorOutputs {
     }
     return false;
   }
-  // Every command finite and within the back-off's speed and turn rate.
+  // Every command finite and within the back-off's speed and turn rate, or
+  // the search's on the spot.
   void expect_commands_bounded() const {
     for (const Output& o : sent(Output::kVelocity)) {
       EXPECT_TRUE(std::isfinite(o.v) && std::isfinite(o.w)) << o.t;
       EXPECT_GE(o.v, 0.0) << o.t;
       EXPECT_LE(o.v, options_.backoff_speed) << o.t;
-      EXPECT_LE(std::abs(o.w), RetrySupervisor::kMaxTurnRate) << o.t;
+      EXPECT_LE(std::abs(o.w), o.v == 0.0 ? SearchTurn::kMaxRate : RetrySupervisor::kMaxTurnRate)
+          << o.t;
     }
+  }
+  // An attempt whose camera goes silent, refused by the controller once the check is asked.
+  void lose_the_station() {
+    run(0.5);
+    camera = false;
+    run(3.0, [&] { return requests(1, 2) > 0; });
+    run(0.3);
+    sup.result(t, 1, 1, 0);
   }
 
   Options options_;
@@ -176,6 +186,22 @@ TEST(SupervisorRuns, CancelStopsTheRobotInEveryPhaseAndALaterRunStartsCleanly) {
          b.run(2.0);
        },
        false, RunState::kUndocking},
+      {"the watchdog's check during an attempt",
+       [](Bench& b) {
+         b.dock();
+         b.run(1.0);
+         b.camera = false;
+         b.run(1.5);
+         b.camera = true;  // the robot at rest: the same pose as before, the check stands
+       },
+       true, RunState::kDocking},
+      {"searching",
+       [](Bench& b) {
+         b.dock();
+         b.lose_the_station();
+         b.run(0.5);
+       },
+       false, RunState::kSearching},
   };
   for (const CancelCase& c : cases) {
     SCOPED_TRACE(c.phase);
@@ -186,6 +212,7 @@ TEST(SupervisorRuns, CancelStopsTheRobotInEveryPhaseAndALaterRunStartsCleanly) {
     const double at = b.t;
     const size_t before = b.out.size();
     b.sup.cancel(at);
+    b.camera = true;  // for the next run; the search ended with the cancel
     // At once: the zero, and the pause or the withdrawn check.
     ASSERT_GT(b.out.size(), before);
     const auto zeros = b.sent(Output::kVelocity, before);
@@ -285,12 +312,18 @@ TEST(SupervisorRuns, EveryEndHasItsReasonAndStopsTheRobot) {
          b.run(60.0, {}, [&] { b.distance -= 0.003; });  // a wheel slips on the floor
        },
        EndReason::kBackoffStopped},
-      {"station out of view after the attempt",
+      {"retry refused: the station never in view",
        [](Bench& b) {
          b.camera = false;
          b.attempt(2.0, 0);
        },
-       EndReason::kBackoffStopped},
+       EndReason::kStationNotInView},
+      {"retry refused during an attempt, the station not found again",
+       [](Bench& b) {
+         b.lose_the_station();
+         b.run(20.0);
+       },
+       EndReason::kStationNotInView},
       {"no result", [](Bench& b) { b.run(100.0); }, EndReason::kNoResult},
       {"canceled", [](Bench& b) { b.sup.cancel(b.t); }, EndReason::kCanceled},
   };
@@ -314,7 +347,7 @@ TEST(SupervisorRuns, EveryEndHasItsReasonAndStopsTheRobot) {
       EXPECT_EQ(r->enable, 0);
     }
     if (r->action == 2) {
-      EXPECT_STREQ(c.name, "retry refused") << "a retry check left standing";
+      EXPECT_EQ(std::string(c.name).rfind("retry refused", 0), 0u) << "a retry check left standing";
     }
     b.expect_commands_bounded();
   }

@@ -29,6 +29,8 @@ uint16_t error_code(EndReason reason) {
       return Dock::Result::NO_RESULT;
     case EndReason::kControllerUnavailable:
       return Dock::Result::CONTROLLER_UNAVAILABLE;
+    case EndReason::kStationNotInView:
+      return Dock::Result::STATION_NOT_IN_VIEW;
     case EndReason::kCanceled:
       break;
   }
@@ -45,6 +47,8 @@ uint8_t feedback_state(RunState state) {
       return Dock::Feedback::RETRY_CHECK;
     case RunState::kStaging:
       return Dock::Feedback::STAGING;
+    case RunState::kSearching:
+      return Dock::Feedback::SEARCHING;
     case RunState::kDocking:
     case RunState::kUndocking:
       break;

@@ -19,6 +19,8 @@ const char* state_name(uint8_t state) {
       return "retry check";
     case Dock::Feedback::STAGING:
       return "staging";
+    case Dock::Feedback::SEARCHING:
+      return "searching";
     default:
       return "unknown state";
   }
@@ -75,6 +77,8 @@ std::string error_name(uint16_t code) {
       return "CONTROLLER_UNAVAILABLE";
     case Dock::Result::CANCELED:
       return "CANCELED";
+    case Dock::Result::STATION_NOT_IN_VIEW:
+      return "STATION_NOT_IN_VIEW";
     default:
       return "error " + std::to_string(code);
   }

@@ -18,6 +18,7 @@ align_request::Options supervisor_options(const ServerParameters& p) {
   o.attempts = p.max_attempts;
   o.staging_distance = p.staging_distance;
   o.backoff_speed = p.backoff_speed;
+  o.perception_timeout = p.perception_timeout;
   return o;
 }
 

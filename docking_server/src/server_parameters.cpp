@@ -95,6 +95,12 @@ ServerParameters declare_parameters(rclcpp::Node& node) {
       node, "controller_timeout", p.controller_timeout,
       ranged<double>("s to wait for align_controller to be discovered before a goal is aborted",
                      0.0, 600.0));
+  // Below 0.2 s a camera at 10 Hz, one sample dropped, would stop the attempt.
+  p.perception_timeout = declare<double>(
+      node, "perception_timeout", p.perception_timeout,
+      ranged<double>("s without a change in the camera pose, while an attempt drives, before the "
+                     "robot is stopped and align_controller's retry check asked",
+                     0.2, 10.0));
   return p;
 }
 

@@ -23,6 +23,7 @@ TEST(ActionMessages, EveryEndReasonHasItsOwnErrorCode) {
       {EndReason::kNoResult, Dock::Result::NO_RESULT},
       {EndReason::kControllerUnavailable, Dock::Result::CONTROLLER_UNAVAILABLE},
       {EndReason::kCanceled, Dock::Result::CANCELED},
+      {EndReason::kStationNotInView, Dock::Result::STATION_NOT_IN_VIEW},
   };
   std::set<uint16_t> codes;
   for (const auto& [reason, code] : expected) {
@@ -38,6 +39,7 @@ TEST(ActionMessages, FeedbackCarriesStateAttemptPoseAndElapsedTime) {
       {RunState::kBackingOff, Dock::Feedback::BACKING_OFF},
       {RunState::kRetryCheck, Dock::Feedback::RETRY_CHECK},
       {RunState::kStaging, Dock::Feedback::STAGING},
+      {RunState::kSearching, Dock::Feedback::SEARCHING},
   };
   for (const auto& [state, expected] : states) {
     EXPECT_EQ(dock_feedback({state, 2, 3, std::nullopt}, 0.0).state, expected);

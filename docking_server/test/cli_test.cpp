@@ -34,6 +34,7 @@ TEST(DockingServerCli, ABadParameterEndsStartUpWithOneLine) {
       {"staging_distance:=nan", "staging_distance"},
       {"attempt_timeout:=abc", "attempt_timeout"},
       {"controller_timeout:=-1.0", "controller_timeout"},
+      {"perception_timeout:=0.1", "perception_timeout"},
   };
   for (const auto& [assignment, name] : cases) {
     SCOPED_TRACE(assignment);

@@ -93,6 +93,15 @@ TEST(ClientReport, FeedbackAndResultLines) {
   r.error_code = Dock::Result::CANCELED;
   EXPECT_EQ(result_line(r, GoalEnd::kCanceled).rfind("canceled; 2 attempts", 0), 0u);
   EXPECT_EQ(error_name(99), "error 99");
+  r.error_code = Dock::Result::STATION_NOT_IN_VIEW;
+  r.error_msg = "station not in view: not found turning 0.45 rad in 2.1 s";
+  r.pose_known = false;
+  EXPECT_EQ(result_line(r, GoalEnd::kAborted),
+            "not docked: STATION_NOT_IN_VIEW (7): station not in view: not found turning 0.45 rad "
+            "in 2.1 s; 2 attempts; station not in view");
+  f.state = Dock::Feedback::SEARCHING;
+  f.pose_known = false;
+  EXPECT_EQ(feedback_line(f), "  61.2 s  attempt 2 of 3, searching: station not in view");
 
   Undock::Result u;
   u.distance = -1.0f;

@@ -15,6 +15,8 @@ struct Options {
   int attempts = 3;
   double staging_distance = 1.5;  // m from the station where a new attempt starts
   double backoff_speed = 0.1;     // m/s, forward: away from the station
+  // s without a change in the camera pose, while an attempt drives, before it is stopped
+  double perception_timeout = 1.0;
   bool help = false;
 };
 

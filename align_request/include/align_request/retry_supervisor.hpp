@@ -7,6 +7,7 @@
 #include "align_request/backoff.hpp"
 #include "align_request/observations.hpp"
 #include "align_request/options.hpp"
+#include "align_request/search_turn.hpp"
 #include "align_request/supervisor_outputs.hpp"
 
 namespace align_request {
@@ -18,7 +19,8 @@ struct Standing {
 };
 
 struct AttemptRecord {
-  enum class End { kDocked, kFailed, kNoResult, kCanceled } end;
+  // kLost: ended by the controller's refused retry check, asked when the camera lost the station.
+  enum class End { kDocked, kFailed, kLost, kNoResult, kCanceled } end;
   double duration;  // s from the request to the result (or to giving up on it)
   std::optional<Standing> standing;
 };
@@ -32,6 +34,7 @@ enum class EndReason {
   kNoResult,               // no result within the timeout
   kControllerUnavailable,  // align_controller not discovered in time
   kCanceled,               // canceled, interrupted or shut down
+  kStationNotInView,       // the search turn after an attempt did not find the station
 };
 
 // What a run is doing, for progress reports.
@@ -41,6 +44,7 @@ enum class RunState {
   kRetryCheck,  // the controller's retry check stands
   kStaging,     // the check passed: on to the staging distance
   kUndocking,
+  kSearching,  // turning on the spot to find the station again
 };
 
 struct Progress {
@@ -59,7 +63,10 @@ struct DockRun {
 
 // Docks with a bounded number of attempts: after a failed one it backs the
 // robot off to the staging distance, asking the node's retry check on the way
-// whether perception is alive, and asks again. Also undocks: drives the robot
+// whether perception is alive, and asks again. While an attempt runs it
+// watches the camera: a pose that stops changing pauses the attempt through
+// the retry check, with the robot stopped, and a refusal ends it. A station out
+// of view after an attempt is looked for by turning on the spot. Also undocks: drives the robot
 // out to the staging distance. Time is in seconds on any monotonic clock;
 // every call may send outputs at once.
 //
@@ -79,7 +86,7 @@ class RetrySupervisor {
 
   // The station in the robot's frame, as /docking_pose carries it.
   void camera(double now, double x, double y, double theta);
-  void odometry(double x, double y);
+  void odometry(double now, double x, double y, double yaw);
   void result(double now, int enable, int action, int success);
   // Whether align_controller is discovered: it reads /align_request and publishes /align_result.
   void controller(bool discovered) { controller_ = discovered; }
@@ -95,6 +102,7 @@ class RetrySupervisor {
   bool finished() const { return phase_ == Phase::kFinished; }
   int exit_status() const { return exit_status_; }
   bool backing_off() const { return phase_ == Phase::kBackoff; }
+  bool searching() const { return phase_ == Phase::kSearch; }
   const std::vector<AttemptRecord>& attempts() const { return attempts_; }
   Progress progress(double now) const;
   EndReason end_reason() const { return end_reason_; }
@@ -110,14 +118,25 @@ class RetrySupervisor {
   // After a pause the node may still send the command of the cycle it was in:
   // zero commands for two of its cycles.
   static constexpr double kStopHold = 0.3;
+  // A check asked during an attempt not refused this long: the camera is back.
+  static constexpr double kWatchCheck = 1.0;
 
  private:
-  enum class Phase { kIdle, kWaiting, kAttempt, kBackoff, kUndock, kStopping, kFinished };
+  enum class Phase { kIdle, kWaiting, kAttempt, kBackoff, kSearch, kUndock, kStopping, kFinished };
   enum class Check { kNotAsked, kStanding, kAnswered };
 
   void begin_run(double now, int attempts, double staging_distance, bool stop_at_end);
   void request_attempt(double now);
+  // The camera watched while an attempt runs.
+  void watch(double now);
+  // A refused check during an attempt: the camera has lost the station.
+  void perception_lost(double now);
+  // After a failed attempt with attempts left: back off, or find the station
+  // first; lost: the attempt was ended by the watchdog's check.
+  void after_attempt(double now, bool lost);
   void begin_backoff(double now);
+  void tick_search(double now);
+  void not_in_view(double now, const std::string& why);
   void tick_backoff(double now);
   void tick_undock(double now);
   void end_attempt(double now, AttemptRecord::End end);
@@ -136,6 +155,7 @@ class RetrySupervisor {
   SupervisorOutputs& out_;
   Observations seen_;
   Backoff backoff_;
+  SearchTurn search_;
   Phase phase_ = Phase::kIdle;
   bool controller_ = false;
 

@@ -13,6 +13,7 @@ struct ServerParameters {
   double backoff_speed = 0.1;        // m/s
   double attempt_timeout = 90.0;     // s for each result of align_controller
   double controller_timeout = 10.0;  // s for align_controller to be discovered
+  double perception_timeout = 1.0;   // s of an unchanged camera pose before an attempt is paused
 };
 
 // Declares the parameters with their descriptions and ranges and reads them.
