@@ -28,6 +28,9 @@ void Observations::odometry(double now, double x, double y, double yaw) {
   if (!have_odometry_ || (x == odom_x_ && y == odom_y_ && yaw == raw_yaw_)) {
     resting_at_ = now;
   }
+  if (!yaw_seen_ && have_camera_) {
+    yaw_seen_ = odom_yaw_;  // the pose came first: the robot has hardly turned since
+  }
   have_odometry_ = true;
   odom_x_ = x;
   odom_y_ = y;

@@ -240,6 +240,18 @@ void RetrySupervisor::tick_search(double now) {
       begin_backoff(now);
       return;
     case SearchTurn::Step::kNotFound:
+      if (seen_.camera_distance(now)) {
+        // A pose that came all the while and never changed: the camera has stalled.
+        const std::string why =
+            text("perception frozen: the camera pose did not change turning %.2f rad in %.1f s",
+                 std::abs(search_.angle()), now - search_.started_at());
+        out_.line(why);
+        finish(kExitFailed, EndReason::kPerceptionFrozen,
+               text("not docked: perception frozen after attempt %d, %.1f s",
+                    static_cast<int>(attempts_.size()), now - first_request_at_),
+               why);
+        return;
+      }
       not_in_view(now, text("station not in view: not found turning %.2f rad in %.1f s",
                             std::abs(search_.angle()), now - search_.started_at()));
       return;

@@ -558,7 +558,7 @@ TEST(RetrySupervisor, SearchTurnBoundsAndStationNotInView) {
   }
   {
     // A stalled camera still publishes: no back-off on it, the search turns
-    // on the spot and finds no change.
+    // on the spot and finds no change: perception frozen.
     World w;
     w.run(0.3);
     w.sup.start(w.t);
@@ -569,7 +569,8 @@ TEST(RetrySupervisor, SearchTurnBoundsAndStationNotInView) {
     w.answer(1, 1, 0);
     EXPECT_TRUE(w.sup.searching()) << w.last('l')->line;
     w.run(20.0);
-    EXPECT_EQ(w.sup.end_reason(), EndReason::kStationNotInView);
+    EXPECT_EQ(w.sup.end_reason(), EndReason::kPerceptionFrozen);
+    EXPECT_TRUE(w.said("perception frozen: the camera pose did not change turning"));
     for (const Sent& s : w.sent) {
       EXPECT_TRUE(s.kind != 'v' || s.v == 0.0) << "drove on a stalled camera at " << s.t;
     }
