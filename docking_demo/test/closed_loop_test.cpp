@@ -99,18 +99,27 @@ TEST_F(ClosedLoop, AbsurdPosesInTheApproachLeaveTheControllerSound) {
   EXPECT_FALSE(controller_logged("non-finite command"));
 }
 
+// The supervisor's watchdog sees the pose stand while the controller turns the
+// robot: the check it asks is refused, and the search finds no change either.
 TEST_F(ClosedLoop, FrozenPerceptionDoesNotDockAndReportsFailure) {
   EXPECT_EQ(run(131, {"freeze_after:=0.0"}), 1) << output();
-  EXPECT_NE(output().find("docking failed: result (1, 1, 0)"), std::string::npos) << output();
+  EXPECT_NE(output().find("perception lost during attempt 1"), std::string::npos) << output();
+  EXPECT_NE(output().find("perception frozen: the camera pose did not change turning"),
+            std::string::npos)
+      << output();
   EXPECT_FALSE(controller_logged("docking finish!"));
   EXPECT_GT(loop_->end().x, 0.5) << "the robot moved towards the station blind";
 }
 
-TEST_F(ClosedLoop, StationOutOfViewTimesOutAndStopsTheRobot) {
-  // No base watchdog: only the controller can stop the robot here.
+// Never a pose: the supervisor stops the attempt at once through the check,
+// and with no heading to turn to there is no search.
+TEST_F(ClosedLoop, StationOutOfViewStopsTheRobot) {
+  // No base watchdog: only the programs can stop the robot here.
   EXPECT_EQ(run(132, {"visibility_range:=0.05", "cmd_timeout:=0.0"}), 1) << output();
-  EXPECT_NE(output().find("docking failed: result (1, 1, 0)"), std::string::npos) << output();
-  EXPECT_TRUE(controller_logged("docking timeout ...time_speed: 271"))
+  EXPECT_NE(output().find("perception lost during attempt 1"), std::string::npos) << output();
+  EXPECT_NE(output().find("station not in view: no heading it was seen at"), std::string::npos)
+      << output();
+  EXPECT_TRUE(controller_logged("retry failed error code is 101100013"))
       << loop_->log("align_controller");
   // The simulator's trajectory ends with the last command and the wheels at rest.
   EXPECT_TRUE(at_rest(loop_->end()));

@@ -268,8 +268,8 @@ TEST_F(DockingAction, CancelMidApproachStopsTheRobotAndTheNextGoalDocks) {
   ADD_FAILURE() << "no docking after the cancel in two runs:\n" << failures;
 }
 
-// A camera frozen from the start: the attempt fails, and the back-off finds
-// perception frozen and stops the robot; no base watchdog to help.
+// A camera frozen from the start: the watchdog's check ends the attempt, and
+// the search turn sees no change either; no base watchdog to help.
 TEST_F(DockingAction, FrozenCameraEndsPerceptionFrozenWithTheRobotAtRest) {
   start_action(118, {"freeze_after:=0.0", "cmd_timeout:=0.0"}, {"dock"});
   EXPECT_EQ(finish(), 1) << client_log() << server_log();
@@ -295,6 +295,36 @@ TEST_F(DockingAction, NoControllerEndsControllerUnavailableWithinItsTimeout) {
   EXPECT_LT(took, 10s);
   EXPECT_EQ(loop.end().cmd_v, 0.0);
   EXPECT_EQ(forward_time(loop.rows()), 0.0);
+}
+
+// A camera that hides the station for 0.5 s mid-approach, its pose exact (a
+// robot at rest repeats it): the server's watchdog lets the attempt run on.
+TEST_F(DockingAction, AShortSilenceDoesNotEndTheAttempt) {
+  constexpr double kSilentAt = 15.5, kSilentFor = 0.5;
+  auto params = kNoiselessCamera;
+  params.insert(params.end(), {"silent_after:=15.5", "silent_for:=0.5"});
+  start_action(104, params, {"dock", "--max-attempts", "1"}, {"perception_timeout:=1.0"});
+  const int status = finish();
+  const std::string out = client_log() + server_log();
+  EXPECT_FALSE(has(out, "camera pose unchanged")) << out;
+  EXPECT_FALSE(has(out, "perception lost")) << out;
+  EXPECT_FALSE(controller_logged("Align request callback: 1, 2, 0"));
+  // The node drove through the silence: the test saw what it claims.
+  double driven = 0.0;
+  const auto rows = loop_->rows();
+  for (size_t i = 1; i < rows.size(); ++i) {
+    if (rows[i].t > kSilentAt && rows[i].t < kSilentAt + kSilentFor) {
+      driven += std::hypot(rows[i].x - rows[i - 1].x, rows[i].y - rows[i - 1].y) +
+                std::abs(rows[i].heading - rows[i - 1].heading);
+    }
+  }
+  EXPECT_GT(driven, 0.02) << "the robot stood still while the camera was silent";
+  // Docked, or failed by the controller's own bounds: never ended by the supervisor.
+  if (status == 0) {
+    expect_docked(loop_->end());
+  } else {
+    EXPECT_TRUE(has(out, "docking failed: result (1, 1, 0)")) << out;
+  }
 }
 
 }  // namespace

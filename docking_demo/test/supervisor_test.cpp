@@ -80,12 +80,15 @@ TEST_F(ClosedLoop, FailedAttemptIsFollowedByBackoffAndALaterOneDocks) {
 }
 
 TEST_F(ClosedLoop, PerceptionFrozenDuringAnAttemptRefusesTheRetry) {
-  // The camera freezes near the station, before the attempt's timeout; no
-  // base watchdog, so only the programs stop the robot.
+  // The camera freezes near the station, before the attempt's timeout, while
+  // the controller still turns the robot: the watchdog's check is refused, and
+  // the search sees no change either. No base watchdog, so only the programs
+  // stop the robot.
   EXPECT_EQ(run(108, with(kFailingStart, {"freeze_after:=35.0", "cmd_timeout:=0.0"})), 1)
       << output();
   const std::string out = output();
-  EXPECT_NE(out.find("retry refused: perception is not updating (error code 101100013)"),
+  EXPECT_NE(out.find("perception lost during attempt 1"), std::string::npos) << out;
+  EXPECT_NE(out.find("perception frozen: the camera pose did not change turning"),
             std::string::npos)
       << out;
   EXPECT_EQ(out.find("attempt 2 of 3"), std::string::npos) << out;
@@ -115,6 +118,48 @@ TEST_F(ClosedLoop, InterruptedBackoffStopsTheRobot) {
   EXPECT_TRUE(controller_logged("Align request callback: 0, 0, 0"));
   EXPECT_FALSE(controller_logged("retry failed error code"));
   EXPECT_TRUE(at_rest(loop.end()));
+}
+
+// The camera goes silent mid-approach for good: the supervisor stops the robot
+// within the bound, the controller refuses the check, the search does not find
+// the station, and the run ends with the reason.
+TEST_F(ClosedLoop, CameraSilentMidApproachStopsTheRobot) {
+  constexpr double kSilentAt = 15.5;  // s of simulated time: the approach, at 0.15 m/s
+  // No base watchdog: only the programs stop the robot.
+  const int status = run(101, {"silent_after:=15.5", "cmd_timeout:=0.0"},
+                         {"dock", "--timeout", "60", "--attempts", "2"});
+  const std::string out = output();
+  EXPECT_EQ(status, 1) << out;
+  EXPECT_NE(out.find("during attempt 1: robot stopped, retry check requested (1, 2, 0)"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("perception lost during attempt 1: the station has not been seen for 1."),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("station out of view: turning"), std::string::npos) << out;
+  EXPECT_NE(out.find("station not in view: not found turning"), std::string::npos) << out;
+  EXPECT_TRUE(controller_logged("retry failed error code is 101100013"));
+
+  const auto rows = loop_->rows();
+  size_t silent = 0;
+  while (silent < rows.size() && rows[silent].t < kSilentAt) ++silent;
+  ASSERT_LT(silent, rows.size());
+  const Row& from = rows[silent];
+  ASSERT_TRUE(from.v < -0.05 || std::abs(from.w) > 0.05)
+      << "the robot was not driving when the camera went silent, at " << from.t;
+  size_t rest = silent;
+  while (rest < rows.size() && !at_rest(rows[rest])) ++rest;
+  ASSERT_LT(rest, rows.size());
+  double moved = 0.0;
+  for (size_t i = silent; i < rows.size(); ++i) {
+    moved = std::max(moved, std::hypot(rows[i].x - from.x, rows[i].y - from.y));
+  }
+  std::cout << "camera silent at " << from.t << " s, " << std::hypot(from.x, from.y)
+            << " m from the station at " << from.v << " m/s; at rest after "
+            << rows[rest].t - from.t << " s, moved " << moved << " m (ground truth)\n";
+  EXPECT_LE(rows[rest].t - from.t, 1.5);
+  EXPECT_LE(moved, 0.3);
+  EXPECT_TRUE(at_rest(loop_->end()));
 }
 
 }  // namespace
