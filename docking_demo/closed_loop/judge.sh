@@ -29,6 +29,9 @@ durations=$(sed -n -E 's/^(docked|docking failed|unexpected result).* after ([0-
     kind=$(tail -n 1 <<<"$ends")
     grep -q '^retry refused: perception' <<<"$request" && kind=retry_refused
     grep -q '^back-off stopped' <<<"$request" && kind=backoff_stopped
+    grep -q '^perception lost during attempt' <<<"$request" && kind=perception_lost
+    grep -q '^station not in view' <<<"$request" && kind=not_in_view
+    grep -q '^perception frozen' <<<"$request" && kind=perception_frozen
     [ "$status" -eq 2 ] && kind=no_result
     [ "$status" -eq 4 ] && kind=not_refused
   fi

@@ -293,6 +293,18 @@ TEST_F(Judge, FailuresAreNamedByTheirCause) {
   EXPECT_EQ(v["failure"], "retry_refused");
   v = judge({{0.23, 0.02, 0.0}}, 1, "docking failed *\n", "back-off stopped: no pose\n");
   EXPECT_EQ(v["failure"], "backoff_stopped");
+  // The watchdog's check refused at the last attempt; one refused at an
+  // earlier one, and the station not found again after it.
+  const std::string lost =
+      "perception lost during attempt 1: the station has not been seen for 1.5 s\n";
+  v = judge({{0.7, 0.01, 0.05}}, 1, "", lost);
+  EXPECT_EQ(v["failure"], "perception_lost");
+  v = judge({{0.7, 0.01, 0.35}}, 1, "",
+            lost + "station not in view: not found turning 0.37 rad in 1.9 s\n");
+  EXPECT_EQ(v["failure"], "not_in_view");
+  v = judge({{0.7, 0.01, 0.35}}, 1, "",
+            lost + "perception frozen: the camera pose did not change turning 0.31 rad in 1.7 s\n");
+  EXPECT_EQ(v["failure"], "perception_frozen");
   // No result, and no end line of the controller at all.
   v = judge({{1.8, 0.3, 0.15}}, 2, "", "no result within 3 s\n");
   EXPECT_EQ(v["failure"], "no_result");
