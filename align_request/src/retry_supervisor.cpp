@@ -218,7 +218,7 @@ void RetrySupervisor::after_attempt(double now, bool lost) {
   // After a loss the camera must show a change since the check: a stalled one
   // still publishes, and a back-off on it would drive blind.
   if (seen_.camera_distance(now) && (!lost || seen_.camera_changed_at() > check_at_)) {
-    begin_backoff(now);
+    begin_backoff(now, !lost);
     return;
   }
   phase_ = Phase::kSearch;
@@ -237,7 +237,7 @@ void RetrySupervisor::tick_search(double now) {
       return;
     case SearchTurn::Step::kFound:
       out_.line(text("station in view again after turning %.1f s", now - search_.started_at()));
-      begin_backoff(now);
+      begin_backoff(now, false);
       return;
     case SearchTurn::Step::kNotFound:
       if (seen_.camera_distance(now)) {
@@ -403,7 +403,7 @@ void RetrySupervisor::request_attempt(double now) {
 }
 
 // With the station in view.
-void RetrySupervisor::begin_backoff(double now) {
+void RetrySupervisor::begin_backoff(double now, bool check) {
   const double distance = seen_.distance();
   // Even from beyond the staging distance the robot moves long enough for the check.
   const double least = Backoff::kStartAllowance + Backoff::kMoving / options_.backoff_speed +
@@ -412,6 +412,14 @@ void RetrySupervisor::begin_backoff(double now) {
                  options_.backoff_speed));
   phase_ = Phase::kBackoff;
   check_ = Check::kNotAsked;
+  if (!check) {
+    // After a loss the node's pose history holds the placeholder poses of the
+    // silence: it would refuse any check at once. The changed pose that brought
+    // us here shows perception alive, and the back-off's own bound watches it.
+    out_.line("no retry check: perception lost before, the camera pose has changed since");
+    check_ = Check::kAnswered;
+    check_at_ = now;
+  }
   backoff_.begin(now, seen_, staging_distance_, options_.backoff_speed, least, "back-off");
 }
 

@@ -474,7 +474,11 @@ TEST(RetrySupervisor, RefusedCheckThenTheStationIsFoundAndTheNextAttemptGoes) {
   EXPECT_TRUE(w.said("station in view again after turning"));
   EXPECT_GT(lowest, seen_heading - 0.05);
   ASSERT_TRUE(w.sup.backing_off()) << w.last('l')->line;
+  const double backing_off_at = w.t;
   w.run_while_backing_off();
+  // The node's pose history is the silence's: a check would be refused at once.
+  EXPECT_EQ(w.find_request(1, 2, backing_off_at), nullptr);
+  EXPECT_TRUE(w.said("no retry check: perception lost before"));
   ASSERT_NE(w.find_request(1, 0, 2.0), nullptr) << w.last('l')->line;
   EXPECT_TRUE(w.said("attempt 2 of 3, from 1.5"));
   w.answer(1, 1, 1);

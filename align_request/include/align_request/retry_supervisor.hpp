@@ -134,7 +134,8 @@ class RetrySupervisor {
   // After a failed attempt with attempts left: back off, or find the station
   // first; lost: the attempt was ended by the watchdog's check.
   void after_attempt(double now, bool lost);
-  void begin_backoff(double now);
+  // check: ask the node's retry check on the way.
+  void begin_backoff(double now, bool check);
   void tick_search(double now);
   void not_in_view(double now, const std::string& why);
   void tick_backoff(double now);
