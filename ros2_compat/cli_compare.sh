@@ -2,7 +2,7 @@
 # ros2_lite against the real `ros2` (ros2cli 0.18.11 of ../shared/ros2-humble) on
 # the same running nodes: our align_controller (plain and as /robot1/dock1),
 # docking_sim and docking_server, whose parameters are read-only, and a real rclpy node
-# whose parameters are not. Every verb and option the README lists, their help, usage
+# whose parameters are not. Every verb and option docs/client-layer.md lists, their help, usage
 # errors and error cases run on both; standard output, standard error and the
 # exit status must be equal once the CLI's own node name and GIDs are masked.
 # ros2_lite runs under the name `ros2`, as argparse takes its name from argv[0].
