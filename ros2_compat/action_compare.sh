@@ -23,14 +23,8 @@ if [ ! -x "$our_peer" ]; then
   exit 77
 fi
 
-echo "building the action peer against ROS 2 Humble"
-if ! time_limit=1800 theirs bash -c "cd '$repo' && MAKEFLAGS=-j2 colcon build \
-    --paths ros2_base/wire_test_msgs ros2_base/rclcpp_action/test/action_peer \
-    --build-base build-ros2 --install-base install-ros2 --executor sequential \
-    --cmake-args \$ROS2_HUMBLE_CMAKE_ARGS -DCMAKE_BUILD_TYPE=RelWithDebInfo" \
-  >"$work/build.log" 2>&1; then
-  tail -n 30 "$work/build.log"
-  echo "the action peer does not build against ROS 2 Humble"
+if [ ! -x "$their_peer" ]; then
+  echo "the action peer is not built against ROS 2 Humble in $ros2_install (make build-ros2)"
   exit 1
 fi
 

@@ -144,16 +144,11 @@ fi
 # Goals, to rclcpp_action's test peer (ours) serving wire_test_msgs/action/Sequence; the
 # real side has the interface package built against it in install-ros2.
 peer=$install/rclcpp_action/lib/rclcpp_action/action_peer
-echo "building wire_test_msgs against ROS 2 Humble"
 if [ ! -x "$peer" ]; then
   echo "DIFFERENT: no send_goal cases: rclcpp_action's test peer is not built in $install"
   differences=$((differences + 1))
-elif ! time_limit=1800 theirs bash -c "cd '$repo' && MAKEFLAGS=-j2 colcon build \
-    --paths ros2_base/wire_test_msgs --build-base build-ros2 --install-base install-ros2 \
-    --cmake-args \$ROS2_HUMBLE_CMAKE_ARGS -DCMAKE_BUILD_TYPE=RelWithDebInfo" \
-  >"$work/build.log" 2>&1; then
-  tail -n 30 "$work/build.log"
-  echo "DIFFERENT: no send_goal cases: wire_test_msgs does not build against ROS 2 Humble"
+elif [ ! -f "$repo/install-ros2/wire_test_msgs/share/wire_test_msgs/package.xml" ]; then
+  echo "DIFFERENT: no send_goal cases: wire_test_msgs is not built against ROS 2 Humble (make build-ros2)"
   differences=$((differences + 1))
 else
   theirs_overlay=$repo/install-ros2/local_setup.sh
