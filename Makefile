@@ -14,8 +14,13 @@ ASAN_BASES := --build-base build-asan --install-base install-asan
 SANITIZE := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 ASAN_OPT := -O1 -g1 -DNDEBUG
 
-.PHONY: all deps build test build-asan test-asan test-hosts build-ros2 test-ros2 demo demo-secure \
-	bench format clean
+# `make install`: a prefix of its own, beside any ROS 2 installation (see docs/node.md).
+PREFIX ?= /opt/align_controller
+# Given to the installer alone: colcon's CMake would stage the build's own install under it.
+unexport DESTDIR
+
+.PHONY: all deps build install test build-asan test-asan test-hosts build-ros2 test-ros2 demo \
+	demo-secure bench format clean
 
 all: build
 
@@ -26,8 +31,12 @@ build: deps
 	MAKEFLAGS=-j$(JOBS) $(COLCON) build --executor sequential --event-handlers console_cohesion+ \
 		--cmake-args $(CMAKE_ARGS)
 
+install: build
+	scripts/install-prefix install $(PREFIX) $(DESTDIR)
+
+# The tests, then `make install` into a fresh prefix, started from there as its unit says.
 test: build
-	scripts/run-tests $(JOBS)
+	scripts/run-tests $(JOBS); status=$$?; scripts/test-install install || status=1; exit $$status
 
 # The product built and tested against the real ROS 2 Humble in ../shared/ros2-humble,
 # and across the two stacks; our side is the one `make build` installs.

@@ -1,12 +1,17 @@
 // The running node as the ROS 2 graph and its parameter services show it: the
 // endpoints of an rclcpp node, its parameters, and calls answered by its loop.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -95,6 +100,17 @@ class Probe {
     return {future.get(), Clock::now() - start};
   }
 
+  // The double values of the named parameters, in the order asked.
+  std::vector<double> doubles(const rclcpp::Client<GetParameters>::SharedPtr& get,
+                              const std::vector<std::string>& names) {
+    GetParameters::Request request;
+    request.names = names;
+    const auto response = call<GetParameters>(get, request).first;
+    std::vector<double> found;
+    for (const auto& value : response->values) found.push_back(value.double_value);
+    return found;
+  }
+
  private:
   rclcpp::Node::SharedPtr node_;
 };
@@ -109,9 +125,36 @@ rcl_interfaces::msg::Parameter parameter_message(const std::string& name, uint8_
   return parameter;
 }
 
+// The installed parameter file with kp_w_ changed, as a robot's own copy would be.
+class EditedParamsFile {
+ public:
+  EditedParamsFile() {
+    std::ifstream shipped(PARAMS_FILE);
+    std::stringstream text;
+    text << shipped.rdbuf();
+    std::string content = text.str();
+    const std::string from = "kp_w_: 1.0\n";
+    const size_t at = content.find(from);
+    EXPECT_NE(at, std::string::npos) << PARAMS_FILE;
+    if (at != std::string::npos) content.replace(at, from.size(), "kp_w_: 1.5\n");
+    path_ = (std::filesystem::temp_directory_path() /
+             ("align_controller_graph_" + std::to_string(getpid()) + ".yaml"))
+                .string();
+    std::ofstream(path_) << content;
+  }
+  ~EditedParamsFile() { std::remove(path_.c_str()); }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 TEST(NodeGraph, SeenAsAnRclcppNodeUnderItsRemappedName) {
   DockingPeer peer(172);
-  peer.start_node({"--ros-args", "-r", "__node:=dock1", "-r", "__ns:=/robot1"});
+  // The shipped file's key must reach the node whatever its namespace and name.
+  EditedParamsFile params;
+  peer.start_node(
+      {"--ros-args", "-r", "__node:=dock1", "-r", "__ns:=/robot1", "--params-file", params.path()});
   Probe probe;
   using Topics = std::set<std::pair<std::string, std::string>>;
   const Topics subscriptions = {{"/diff_bot/odom", "nav_msgs/msg/Odometry"},
@@ -144,6 +187,9 @@ TEST(NodeGraph, SeenAsAnRclcppNodeUnderItsRemappedName) {
             std::vector<std::string>{"rcl_interfaces/srv/SetParametersAtomically"});
   EXPECT_EQ(probe.node().count_publishers("/cmd_vel"), 1u);
   EXPECT_EQ(probe.node().count_subscribers("/docking_pose"), 1u);
+
+  auto get = probe.client<GetParameters>("/robot1/dock1/get_parameters");
+  EXPECT_EQ(probe.doubles(get, {"kp_w_", "ki_angle_"}), (std::vector<double>{1.5, 0.04}));
 }
 
 TEST(NodeGraph, ParametersReadAsRclcppAndEverySetRefusedAsReadOnly) {
@@ -213,10 +259,7 @@ TEST(NodeGraph, ParametersReadAsRclcppAndEverySetRefusedAsReadOnly) {
   }
   GetParameters::Request kp_w;
   kp_w.names = {"kp_w_", "trigger_mode"};
-  const auto after = probe.call<GetParameters>(get, kp_w).first->values;
-  ASSERT_EQ(after.size(), 2u);
-  EXPECT_EQ(after[0].double_value, 1.0);
-  EXPECT_EQ(after[1].double_value, 3.0);
+  EXPECT_EQ(probe.doubles(get, kp_w.names), (std::vector<double>{1.0, 3.0}));
   // No change event either (a successful set's reaches the probe well within this).
   EXPECT_FALSE(peer.spin_until(
       [&] {

@@ -36,18 +36,19 @@ void throw_if_invalid_topic(const std::string& name, const std::optional<NamePro
 
 // The overrides of all sources, merged in time linear in their number: a repeated value
 // replaces the earlier one in place, and the result is grouped by node key in the order each
-// key first appeared.
+// key first appeared. Keys are told apart as written, as rcl does: "n" and "/n" match the
+// same node yet are two groups, each where it first appeared.
 class OverrideMerger {
  public:
   void add(const std::string& node_key, const std::string& name, ParameterValue value) {
-    std::string node = absolute_node_key(node_key);
-    const auto [at, added] = index_.try_emplace(node + '\0' + name, entries_.size());
+    const auto [at, added] = index_.try_emplace(node_key + '\0' + name, entries_.size());
     if (!added) {
       entries_[at->second].second.value = std::move(value);
       return;
     }
-    const size_t group = groups_.try_emplace(node, groups_.size()).first->second;
-    entries_.push_back({group, ParameterOverride{std::move(node), name, std::move(value)}});
+    const size_t group = groups_.try_emplace(node_key, groups_.size()).first->second;
+    entries_.push_back(
+        {group, ParameterOverride{absolute_node_key(node_key), name, std::move(value)}});
   }
 
   std::vector<ParameterOverride> take() {

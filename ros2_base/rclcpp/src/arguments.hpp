@@ -29,8 +29,9 @@ struct ParameterOverride {
 };
 
 struct Arguments {
-  // Grouped by node key in the order each key first appeared, a repeated value replacing the
-  // earlier one in place: the order rcl keeps them in, which decides who wins.
+  // Grouped by node key as written ("n" and "/n" apart) in the order each key first appeared,
+  // a repeated value replacing the earlier one in place: the order rcl keeps them in, which
+  // decides who wins.
   std::vector<ParameterOverride> parameter_overrides;
   // For each kind the first rule that matches wins, as in rcl. Node name and namespace rules
   // (`[node:]__node:=name`, `[node:]__ns:=/ns`) leave `from` empty.

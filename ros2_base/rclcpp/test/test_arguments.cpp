@@ -354,6 +354,36 @@ TEST_F(ParamsFile, LaterSourcesWin) {
   EXPECT_EQ(result.at("y"), V(3.0));
 }
 
+TEST_F(ParamsFile, WildcardKeysMatchAnyNamespaceAndGroupAsWritten) {
+  const auto file = write("a.yaml",
+                          "/align_controller:\n  ros__parameters:\n    a: 1.0\n    b: 1.0\n"
+                          "/**:\n  ros__parameters:\n    a: 2.0\n    b: 2.0\n    c: 2.0\n"
+                          "/**/align_controller:\n  ros__parameters:\n    d: 2.0\n"
+                          "\"**/align_controller\":\n  ros__parameters:\n    e: 2.0\n"
+                          "/*/align_controller:\n  ros__parameters:\n    f: 2.0\n");
+  const auto later = write("b.yaml", "align_controller:\n  ros__parameters:\n    a: 3.0\n");
+  const auto args =
+      parse({"--ros-args", "--params-file", file, "--params-file", later, "-p", "c:=5.0"});
+  // "align_controller" is a key of its own, first seen after "/**", so it wins; a value under
+  // "/align_controller" stays in that key's place, before "/**".
+  const auto root = rclcpp_dds::overrides_for(args, "/align_controller");
+  EXPECT_EQ(root.at("a"), V(3.0));
+  EXPECT_EQ(root.at("b"), V(2.0));
+  EXPECT_EQ(root.at("c"), V(5.0));
+  EXPECT_EQ(root.at("d"), V(2.0));
+  EXPECT_EQ(root.at("e"), V(2.0));
+  EXPECT_EQ(root.count("f"), 0u);
+  for (const std::string fqn : {"/robot1/align_controller", "/a/b/align_controller"}) {
+    const auto namespaced = rclcpp_dds::overrides_for(args, fqn);
+    EXPECT_EQ(namespaced.at("a"), V(2.0)) << fqn;
+    EXPECT_EQ(namespaced.at("c"), V(5.0)) << fqn;
+    EXPECT_EQ(namespaced.at("d"), V(2.0)) << fqn;
+    EXPECT_EQ(namespaced.at("e"), V(2.0)) << fqn;
+    EXPECT_EQ(namespaced.count("f"), fqn == "/robot1/align_controller" ? 1u : 0u) << fqn;
+  }
+  EXPECT_EQ(rclcpp_dds::overrides_for(args, "/robot1/dock1").count("d"), 0u);
+}
+
 TEST_F(ParamsFile, EmptyFileAndEmptyParametersAreAccepted) {
   EXPECT_TRUE(overrides("", "/n").empty());
   EXPECT_TRUE(overrides("# nothing\n", "/n").empty());
