@@ -10,6 +10,7 @@
 #include "pid_controller.hpp"
 #include "quorvane_protocol/msg/align.hpp"
 #include "rclcpp/rclcpp.hpp"
+#include "rosout_log.hpp"
 
 // The docking node. The process entry owns the loop and the attempt's
 // bookkeeping and reads and writes these members directly; the callbacks only
@@ -97,4 +98,7 @@ class RobotController : public rclcpp::Node {
   // Every velocity command goes out through here, never one with a NaN or infinity.
   void publish_cmd(const geometry_msgs::msg::Twist& cmd);
   void publish_zero_cmd();
+
+  // Last, so that the log stops going to /rosout before anything of the node goes.
+  RosoutLog rosout_log_{*this};
 };

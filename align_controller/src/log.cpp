@@ -3,6 +3,7 @@
 #include "env_logger.hpp"
 
 #include <string>
+#include <utility>
 
 namespace align_log {
 namespace {
@@ -18,9 +19,16 @@ const char* tag_of(spdlog::level::level_enum level) {
   }
 }
 
+LineSink& line_sink() {
+  static LineSink sink;
+  return sink;
+}
+
 }  // namespace
 
-void vwrite(const spdlog::source_loc& location, spdlog::level::level_enum level,
+void set_line_sink(LineSink sink) { line_sink() = std::move(sink); }
+
+void vwrite(const spdlog::source_loc& location, const char* file, spdlog::level::level_enum level,
             fmt::string_view format, fmt::format_args args) {
   // The first call of the process builds the logger, so its set-up notices
   // come ahead of this line.
@@ -29,7 +37,8 @@ void vwrite(const spdlog::source_loc& location, spdlog::level::level_enum level,
 
   // Only records that pass the level use up a number, sinks or not.
   EnvLogger& env_logger = EnvLogger::instance("spdlog");
-  if (env_logger.level <= level) {
+  const bool passes = env_logger.level <= level;
+  if (passes) {
     ++env_logger.sequence;
   }
   const unsigned number = env_logger.sequence & 0x7Fu;
@@ -38,6 +47,9 @@ void vwrite(const spdlog::source_loc& location, spdlog::level::level_enum level,
   // Empty only if the library failed during set-up.
   if (logger) {
     logger->log(location, level, spdlog::string_view_t(text));
+  }
+  if (passes && line_sink()) {
+    line_sink()(Line{file, location.funcname, location.line, level, message});
   }
 }
 

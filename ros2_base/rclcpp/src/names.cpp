@@ -278,4 +278,15 @@ bool node_key_matches(const std::string& key, const std::string& node_fqn) {
   return segments_match(split_segments(key), 0, split_segments(node_fqn), 0);
 }
 
+std::string logger_name_for(const std::string& node_namespace, const std::string& node_name) {
+  if (node_namespace.size() <= 1) {
+    return node_name;
+  }
+  std::string name = node_namespace.substr(1);
+  for (char& c : name) {
+    if (c == '/') c = '.';
+  }
+  return name + "." + node_name;
+}
+
 }  // namespace rclcpp_dds

@@ -35,6 +35,10 @@ std::optional<NameProblem> check_topic_name(const std::string& name);
 std::string expand_topic_name(const std::string& name, const std::string& node_name,
                               const std::string& node_namespace);
 
+// rcl's logger name of a node: the namespace without its leading slash and with dots
+// for the others, a dot, then the node name; the bare name in the root namespace.
+std::string logger_name_for(const std::string& node_namespace, const std::string& node_name);
+
 // Node keys of parameter overrides: "/**", "/*", or [/][namespace/]node where a namespace
 // segment may be "*" (one segment) or "**" (any number of them) and the node "*" or "**".
 // Returns what is wrong with the key, if anything.

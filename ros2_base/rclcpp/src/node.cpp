@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "graph.hpp"
+#include "logging_rosout.hpp"
 #include "node_impl.hpp"
 #include "rclcpp/executors.hpp"
 #include "rclcpp/utilities.hpp"
@@ -58,7 +59,11 @@ void declare_parameter_events_qos(Node& node) {
 Node::Node(const std::string& node_name, const std::string& namespace_, const NodeOptions& options)
     : impl_(std::make_unique<Impl>(rclcpp_dds::current_context(), node_name, namespace_)) {
   // rclcpp's own endpoints and parameters, in the order it creates them.
-  impl_->rosout = create_publisher<rcl_interfaces::msg::Log>("/rosout", RosoutQoS());
+  // As rcl: with --disable-rosout-logs the node has no /rosout publisher at all.
+  if (impl_->context->arguments.log_rosout) {
+    impl_->rosout = create_publisher<rcl_interfaces::msg::Log>("/rosout", RosoutQoS());
+    rclcpp_dds::add_rosout_logger(impl_->logger_name, impl_->rosout);
+  }
   if (options.start_parameter_services()) {
     impl_->parameter_service = std::make_unique<rclcpp_dds::ParameterService>(*this);
   }
@@ -77,13 +82,19 @@ Node::Node(const std::string& node_name, const std::string& namespace_, const No
   declare_parameter_events_qos(*this);
 }
 
-Node::~Node() = default;
+Node::~Node() {
+  if (impl_->rosout) {
+    rclcpp_dds::remove_rosout_logger(impl_->logger_name, impl_->rosout.get());
+  }
+}
 
 const char* Node::get_name() const { return impl_->name.c_str(); }
 
 const char* Node::get_namespace() const { return impl_->namespace_.c_str(); }
 
 const char* Node::get_fully_qualified_name() const { return impl_->fully_qualified_name.c_str(); }
+
+Logger Node::get_logger() const { return rclcpp::get_logger(impl_->logger_name); }
 
 const ParameterValue& Node::declare_parameter(
     const std::string& name, const ParameterValue& default_value,

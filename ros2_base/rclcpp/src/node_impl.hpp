@@ -6,6 +6,7 @@
 
 #include "context.hpp"
 #include "graph_node.hpp"
+#include "names.hpp"
 #include "parameter_service.hpp"
 #include "parameter_store.hpp"
 #include "rcl_interfaces/msg/log.hpp"
@@ -21,6 +22,7 @@ struct Node::Impl {
         name(rclcpp_dds::node_name_for(context->arguments, node_name)),
         namespace_(rclcpp_dds::node_namespace_for(context->arguments, node_namespace, node_name)),
         fully_qualified_name(namespace_ == "/" ? "/" + name : namespace_ + "/" + name),
+        logger_name(rclcpp_dds::logger_name_for(namespace_, name)),
         parameters(rclcpp_dds::overrides_for(context->arguments, fully_qualified_name)),
         graph_node(std::make_shared<rclcpp_dds::GraphNode>(context, namespace_, name)) {}
 
@@ -28,6 +30,7 @@ struct Node::Impl {
   std::string name;
   std::string namespace_;
   std::string fully_qualified_name;
+  std::string logger_name;
   rclcpp_dds::ParameterStore parameters;
   // Outlives the node's own endpoints below, which are registered with it.
   std::shared_ptr<rclcpp_dds::GraphNode> graph_node;

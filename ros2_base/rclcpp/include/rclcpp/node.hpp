@@ -15,6 +15,7 @@
 #include "rclcpp/client.hpp"
 #include "rclcpp/exceptions.hpp"
 #include "rclcpp/generic_client.hpp"
+#include "rclcpp/logger.hpp"
 #include "rclcpp/node_options.hpp"
 #include "rclcpp/parameter.hpp"
 #include "rclcpp/parameter_value.hpp"
@@ -48,6 +49,7 @@ class Node : public std::enable_shared_from_this<Node> {
   const char* get_name() const;
   const char* get_namespace() const;
   const char* get_fully_qualified_name() const;
+  Logger get_logger() const;
 
   // Declares with the command-line override if there is one; throws as
   // rclcpp does on a second declaration or an override of another type.

@@ -6,6 +6,7 @@
 #include "rclcpp/executors.hpp"
 #include "rclcpp/future_return_code.hpp"
 #include "rclcpp/init_options.hpp"
+#include "rclcpp/logger.hpp"
 #include "rclcpp/node.hpp"
 #include "rclcpp/node_options.hpp"
 #include "rclcpp/parameter.hpp"
