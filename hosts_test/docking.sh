@@ -12,7 +12,8 @@ install=$(cd "$2" && pwd)
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$3/$scenario
 here="$root/hosts_test"
-HOSTS_TAG=$scenario
+# A prefix keeps this set apart from other runs of the same scenario on the machine.
+HOSTS_TAG=${HOSTS_TAG_PREFIX:-}$scenario
 config="$install/dds_config/share/dds_config"
 ROBOT_PROFILE="$config/cyclonedds-robot.xml"
 # shellcheck source=hosts.sh
@@ -189,6 +190,11 @@ run_once() {
   { [ "$status" -eq 0 ] && [ "$(val ground_truth)" = docked ]; } && truthful=1
   { [ "$status" -eq 1 ] && [ "$(val ends_in_docked_bounds)" = 0 ]; } && truthful=1
   expect "the result does not match the ground truth" [ "$truthful" -eq 1 ]
+  # Whatever the result, the supervisor's end leaves the robot at rest on a zero command.
+  local cmd_v cmd_w v w
+  IFS=, read -r _ _ _ _ cmd_v cmd_w v w _ < <(tail -n 1 "$csv")
+  expect "the robot was not at rest at the end: command $cmd_v m/s, $cmd_w rad/s, moving $v m/s, $w rad/s" \
+    awk -v a="$cmd_v" -v b="$cmd_w" -v c="$v" -v d="$w" 'BEGIN { exit !(a == 0 && b == 0 && c == 0 && d == 0) }'
   docked=$(( status == 0 && truthful == 1 ))
 
   # The loop's rate through step 4, from the stamps of its once-a-cycle line.
@@ -225,6 +231,14 @@ run_once() {
       *) say "  commands that did not reach the base's host: $((sent - early - delivered > 0 ? sent - early - delivered : 0))" ;;
     esac
   fi
+
+  # The heading regulator sums its error per cycle (the node's defaults: kp_angle_ 0.2,
+  # ki_angle_ 0.04, bound 0.2) and no request resets the sum: what each attempt
+  # took over from the one before, and what a partition added to it.
+  local window=()
+  [ -z "$tp" ] || window=(-v from="$tp" -v to="$th")
+  say "  heading integral (rad cycles): $(awk -v kp=0.2 -v ki=0.04 -v upper=0.2 "${window[@]}" \
+    -f "$here/heading_integral.awk" "$node_log")"
 
   case $scenario in
     partition_base)
