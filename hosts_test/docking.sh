@@ -6,13 +6,15 @@
 #   docking.sh SCENARIO INSTALL_DIR OUT_DIR
 # SCENARIO: plain, loss5, loss20, partition_base, partition_station, secure.
 # Exit status 0 passed, 1 failed, 77 skipped (this machine cannot make the hosts).
+# HOSTS_TAG_PREFIX goes before the namespaces' names; HOSTS_SIM_ARGS, further
+# docking_sim parameters (-p NAME:=VALUE ...), say another start pose.
 set -euo pipefail
 scenario=$1
 install=$(cd "$2" && pwd)
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$3/$scenario
 here="$root/hosts_test"
-# A prefix keeps this set apart from other runs of the same scenario on the machine.
+# Apart from other runs of the same scenario on this machine.
 HOSTS_TAG=${HOSTS_TAG_PREFIX:-}$scenario
 config="$install/dds_config/share/dds_config"
 ROBOT_PROFILE="$config/cyclonedds-robot.xml"
@@ -124,6 +126,8 @@ if [ "$scenario" = plain ]; then
   place param_get station timeout 30
 fi
 
+read -ra sim_args <<<"${HOSTS_SIM_ARGS:-}"
+
 # One docking from the start pose; prints its figures and sets docked.
 run_once() {
   local dir="$out/run$1"
@@ -133,7 +137,8 @@ run_once() {
   local delivered_log="$dir/cmd_vel_tally_base.log"
   local deadline=$((90 * ATTEMPTS + 120))
   DOCK_QUIET=1 DOCK_DEADLINE=$deadline "$runner" "${loop[@]}" \
-    "$install" "$dir" -p noise_xy:=0.0 -p noise_theta:=0.0 -p dropout:=0.0 >"$dir/runner.log" 2>&1 &
+    "$install" "$dir" -p noise_xy:=0.0 -p noise_theta:=0.0 -p dropout:=0.0 "${sim_args[@]}" \
+    >"$dir/runner.log" 2>&1 &
   local runner_pid=$!
   pids+=("$runner_pid")
   if ! wait_for "$dir/programs.txt" '^align_controller ' 60 "$runner_pid"; then
