@@ -241,7 +241,7 @@ run_once() {
   # ki_angle_ 0.04, bound 0.2) and no request resets the sum: what each attempt
   # took over from the one before, and what a partition added to it.
   local window=()
-  [ -z "$tp" ] || window=(-v from="$tp" -v to="$th")
+  [ "$scenario" != partition_base ] || [ -z "$tp" ] || window=(-v from="$tp" -v to="$th")
   say "  heading integral (rad cycles): $(awk -v kp=0.2 -v ki=0.04 -v upper=0.2 "${window[@]}" \
     -f "$here/heading_integral.awk" "$node_log")"
 
