@@ -6,13 +6,16 @@
 #   docking.sh SCENARIO INSTALL_DIR OUT_DIR
 # SCENARIO: plain, loss5, loss20, partition_base, partition_station, secure.
 # Exit status 0 passed, 1 failed, 77 skipped (this machine cannot make the hosts).
+# HOSTS_TAG_PREFIX goes before the namespaces' names; HOSTS_SIM_ARGS, further
+# docking_sim parameters (-p NAME:=VALUE ...), say another start pose.
 set -euo pipefail
 scenario=$1
 install=$(cd "$2" && pwd)
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$3/$scenario
 here="$root/hosts_test"
-HOSTS_TAG=$scenario
+# Apart from other runs of the same scenario on this machine.
+HOSTS_TAG=${HOSTS_TAG_PREFIX:-}$scenario
 config="$install/dds_config/share/dds_config"
 ROBOT_PROFILE="$config/cyclonedds-robot.xml"
 # shellcheck source=hosts.sh
@@ -123,6 +126,8 @@ if [ "$scenario" = plain ]; then
   place param_get station timeout 30
 fi
 
+read -ra sim_args <<<"${HOSTS_SIM_ARGS:-}"
+
 # One docking from the start pose; prints its figures and sets docked.
 run_once() {
   local dir="$out/run$1"
@@ -132,7 +137,8 @@ run_once() {
   local delivered_log="$dir/cmd_vel_tally_base.log"
   local deadline=$((90 * ATTEMPTS + 120))
   DOCK_QUIET=1 DOCK_DEADLINE=$deadline "$runner" "${loop[@]}" \
-    "$install" "$dir" -p noise_xy:=0.0 -p noise_theta:=0.0 -p dropout:=0.0 >"$dir/runner.log" 2>&1 &
+    "$install" "$dir" -p noise_xy:=0.0 -p noise_theta:=0.0 -p dropout:=0.0 "${sim_args[@]}" \
+    >"$dir/runner.log" 2>&1 &
   local runner_pid=$!
   pids+=("$runner_pid")
   if ! wait_for "$dir/programs.txt" '^align_controller ' 60 "$runner_pid"; then
@@ -189,6 +195,11 @@ run_once() {
   { [ "$status" -eq 0 ] && [ "$(val ground_truth)" = docked ]; } && truthful=1
   { [ "$status" -eq 1 ] && [ "$(val ends_in_docked_bounds)" = 0 ]; } && truthful=1
   expect "the result does not match the ground truth" [ "$truthful" -eq 1 ]
+  # Whatever the result, the supervisor's end leaves the robot at rest on a zero command.
+  local cmd_v cmd_w v w
+  IFS=, read -r _ _ _ _ cmd_v cmd_w v w _ < <(tail -n 1 "$csv")
+  expect "the robot was not at rest at the end: command $cmd_v m/s, $cmd_w rad/s, moving $v m/s, $w rad/s" \
+    awk -v a="$cmd_v" -v b="$cmd_w" -v c="$v" -v d="$w" 'BEGIN { exit !(a == 0 && b == 0 && c == 0 && d == 0) }'
   docked=$(( status == 0 && truthful == 1 ))
 
   # The loop's rate through step 4, from the stamps of its once-a-cycle line.
@@ -225,6 +236,14 @@ run_once() {
       *) say "  commands that did not reach the base's host: $((sent - early - delivered > 0 ? sent - early - delivered : 0))" ;;
     esac
   fi
+
+  # The heading regulator sums its error per cycle (the node's defaults: kp_angle_ 0.2,
+  # ki_angle_ 0.04, bound 0.2) and no request resets the sum: what each attempt
+  # took over from the one before, and what a partition added to it.
+  local window=()
+  [ "$scenario" != partition_base ] || [ -z "$tp" ] || window=(-v from="$tp" -v to="$th")
+  say "  heading integral (rad cycles): $(awk -v kp=0.2 -v ki=0.04 -v upper=0.2 "${window[@]}" \
+    -f "$here/heading_integral.awk" "$node_log")"
 
   case $scenario in
     partition_base)
