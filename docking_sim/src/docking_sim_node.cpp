@@ -3,6 +3,7 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -21,6 +22,12 @@
 
 namespace docking_sim {
 namespace {
+
+// Our own handlers: Humble's rclcpp logs from inside its signal handler, which deadlocks
+// when the signal lands while this 100 Hz loop is in malloc.
+volatile std::sig_atomic_t g_signalled = 0;
+
+extern "C" void on_signal(int) { g_signalled = 1; }
 
 builtin_interfaces::msg::Time stamp_now() {
   const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -140,7 +147,7 @@ class DockingSimNode : public rclcpp::Node {
     rclcpp::WallRate rate(rate_);
     auto last = std::chrono::steady_clock::now();
     double next_odom = 0.0, next_perception = 0.0;
-    while (rclcpp::ok()) {
+    while (rclcpp::ok() && !g_signalled) {
       rclcpp::spin_some(shared_from_this());
       const auto now = std::chrono::steady_clock::now();
       // A stalled process must not teleport the robot.
@@ -275,7 +282,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   try {
-    rclcpp::init(argc, argv);
+    rclcpp::init(argc, argv, rclcpp::InitOptions(), rclcpp::SignalHandlerOptions::None);
+    std::signal(SIGINT, docking_sim::on_signal);
+    std::signal(SIGTERM, docking_sim::on_signal);
     auto node = std::make_shared<docking_sim::DockingSimNode>();
     node->run();
   } catch (const std::exception& e) {
