@@ -381,10 +381,12 @@ TEST(RetrySupervisor, WatchdogStopsTheRobotAndResumesTheAttemptWhenThePoseMovesA
     w.run(3.0, {}, [&] { return w.find_request(1, 2) != nullptr; });
     const Sent* check = w.find_request(1, 2);
     ASSERT_NE(check, nullptr) << w.last('l')->line;
-    EXPECT_GE(check->t - lost_at, 0.9);  // the last pose came up to 0.1 s before
-    EXPECT_LE(check->t - lost_at, 1.0 + 0.05 + 1e-9);
+    // Later commands may move w.sent: keep the time, not the pointer.
+    const double checked_at = check->t;
+    EXPECT_GE(checked_at - lost_at, 0.9);  // the last pose came up to 0.1 s before
+    EXPECT_LE(checked_at - lost_at, 1.0 + 0.05 + 1e-9);
     ASSERT_NE(w.last('v'), nullptr);
-    EXPECT_EQ(w.last('v')->t, check->t) << "the zero goes out with the check";
+    EXPECT_EQ(w.last('v')->t, checked_at) << "the zero goes out with the check";
     EXPECT_EQ(w.last('v')->v, 0.0);
     EXPECT_EQ(w.turn, 0.0);
     EXPECT_LE(from - w.distance, 0.15 * 1.05 + 1e-9);
@@ -392,13 +394,13 @@ TEST(RetrySupervisor, WatchdogStopsTheRobotAndResumesTheAttemptWhenThePoseMovesA
 
     const size_t held = w.sent.size();
     w.run(0.5);
-    EXPECT_EQ(w.find_request(1, 0, check->t), nullptr) << "resumed while the pose stands";
+    EXPECT_EQ(w.find_request(1, 0, checked_at), nullptr) << "resumed while the pose stands";
     w.camera_on = true;
     w.camera_stalled = false;
-    w.run(1.0, {}, [&] { return w.find_request(1, 0, check->t) != nullptr; });
-    const Sent* resumed = w.find_request(1, 0, check->t);
+    w.run(1.0, {}, [&] { return w.find_request(1, 0, checked_at) != nullptr; });
+    const Sent* resumed = w.find_request(1, 0, checked_at);
     ASSERT_NE(resumed, nullptr);
-    EXPECT_NEAR(resumed->t - check->t, RetrySupervisor::kWatchCheck, 0.05 + 1e-9);
+    EXPECT_NEAR(resumed->t - checked_at, RetrySupervisor::kWatchCheck, 0.05 + 1e-9);
     expect_zeros_at_10hz(w, held);
     EXPECT_TRUE(w.said("retry check not refused: perception is updating; attempt 1 resumed"));
     // The node drives on, seen by the camera: no further check, no command of ours.
