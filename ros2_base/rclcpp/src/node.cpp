@@ -208,6 +208,19 @@ DynamicSubscription::SharedPtr Node::create_dynamic_subscription(
   return subscription;
 }
 
+DynamicPublisher::SharedPtr Node::create_dynamic_publisher(
+    const std::string& topic_name, std::shared_ptr<const rclcpp_dds::DynamicType> type,
+    const QoS& qos) {
+  return std::make_shared<DynamicPublisher>(graph_node(), resolve_topic_name(topic_name),
+                                            std::move(type), qos);
+}
+
+DynamicPublisher::SharedPtr Node::create_generic_publisher(const std::string& topic_name,
+                                                           const std::string& topic_type,
+                                                           const QoS& qos) {
+  return create_dynamic_publisher(topic_name, rclcpp_dds::DynamicType::load(topic_type), qos);
+}
+
 void Node::add_subscription(const std::shared_ptr<SubscriptionBase>& subscription) {
   impl_->subscriptions.push_back(subscription);
 }

@@ -163,4 +163,47 @@ TEST(DynamicTypes, GenericClientAndDynamicSubscriptionMeetTypedPeers) {
   rclcpp::shutdown();
 }
 
+// A generic publisher by type name reaches a subscription of the generated type, and
+// its endpoint is listed in the graph under that type.
+TEST(DynamicTypes, GenericPublisherMeetsTypedSubscription) {
+  setenv("ROS_DOMAIN_ID", "148", 1);
+  const char* argv[] = {"test_dynamic_types"};
+  rclcpp::init(1, argv);
+  auto publisher_node = std::make_shared<rclcpp::Node>("generic_talker");
+  auto listener_node = std::make_shared<rclcpp::Node>("listener");
+  EXPECT_THROW(
+      publisher_node->create_generic_publisher("kinds", "wire_test_msgs/msg/Nope", rclcpp::QoS(10)),
+      std::runtime_error);
+  auto publisher = publisher_node->create_generic_publisher("kinds", "wire_test_msgs/msg/AllKinds",
+                                                            rclcpp::QoS(10).transient_local());
+  EXPECT_STREQ(publisher->get_topic_name(), "/kinds");
+  EXPECT_EQ(publisher->type().name(), "wire_test_msgs/msg/AllKinds");
+  AllKinds heard;
+  int count = 0;
+  auto subscription = listener_node->create_subscription<AllKinds>(
+      "kinds", rclcpp::QoS(10).transient_local(), [&](const AllKinds& message) {
+        heard = message;
+        ++count;
+      });
+  const AllKinds sample = message_samples::make().all_kinds;
+  auto message = publisher->type().create();
+  publisher->type().copy(&sample, message.get());
+  const auto spin_until = [&](const std::function<bool()>& done) {
+    return test_support::wait_until(
+        [&] {
+          rclcpp::spin_some(listener_node);
+          return done();
+        },
+        std::chrono::seconds(10));
+  };
+  ASSERT_TRUE(spin_until([&] { return publisher->get_subscription_count() > 0; }));
+  publisher->publish(message.get());
+  ASSERT_TRUE(spin_until([&] { return count > 0; }));
+  EXPECT_EQ(heard, sample);
+  const auto types = listener_node->get_topic_names_and_types();
+  ASSERT_EQ(types.count("/kinds"), 1u);
+  EXPECT_EQ(types.at("/kinds"), std::vector<std::string>{"wire_test_msgs/msg/AllKinds"});
+  rclcpp::shutdown();
+}
+
 }  // namespace

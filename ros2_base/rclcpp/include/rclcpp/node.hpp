@@ -157,6 +157,15 @@ class Node : public std::enable_shared_from_this<Node> {
   DynamicSubscription::SharedPtr create_dynamic_subscription(
       const std::string& topic_name, std::shared_ptr<const rclcpp_dds::DynamicType> type,
       const QoS& qos, DynamicSubscription::Callback callback);
+  // A publisher of a message type known at run time.
+  DynamicPublisher::SharedPtr create_dynamic_publisher(
+      const std::string& topic_name, std::shared_ptr<const rclcpp_dds::DynamicType> type,
+      const QoS& qos);
+  // The same by type name ("pkg/msg/Type"), as rclcpp's create_generic_publisher takes
+  // it. Throws std::runtime_error for an unknown type.
+  DynamicPublisher::SharedPtr create_generic_publisher(const std::string& topic_name,
+                                                       const std::string& topic_type,
+                                                       const QoS& qos);
 
   // The graph as discovery has seen it so far, this process's own nodes
   // included. Topic names given here are expanded as rclcpp does, without

@@ -3,8 +3,10 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "rclcpp/qos.hpp"
+#include "rclcpp_dds/dynamic_type.hpp"
 #include "rclcpp_dds/type_support.hpp"
 
 namespace rclcpp_dds {
@@ -56,6 +58,26 @@ class Publisher : public PublisherBase {
   // Ignored once rclcpp is shut down, as in rclcpp; other failures throw.
   void publish(const MessageT& message) { publish_erased(&message); }
   void publish(std::unique_ptr<MessageT> message) { publish_erased(message.get()); }
+};
+
+// A publisher of a type known at run time (rclcpp's GenericPublisher, by type
+// name): it publishes messages made by its type, without the generated C++ type.
+class DynamicPublisher : public PublisherBase {
+ public:
+  using SharedPtr = std::shared_ptr<DynamicPublisher>;
+
+  // Use Node::create_dynamic_publisher or Node::create_generic_publisher.
+  DynamicPublisher(const std::shared_ptr<rclcpp_dds::GraphNode>& node,
+                   const std::string& topic_name,
+                   std::shared_ptr<const rclcpp_dds::DynamicType> type, const QoS& qos)
+      : PublisherBase(node, topic_name, type->members(), qos), type_(std::move(type)) {}
+
+  const rclcpp_dds::DynamicType& type() const { return *type_; }
+  // A message made by type(); ignored once rclcpp is shut down, other failures throw.
+  void publish(const void* message) { publish_erased(message); }
+
+ private:
+  std::shared_ptr<const rclcpp_dds::DynamicType> type_;
 };
 
 }  // namespace rclcpp
