@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <regex>
 
@@ -342,6 +343,23 @@ class ArgparseRun {
         }
       }
     }
+    for (const auto& value : values) {
+      if (action.convert) {
+        if (const auto error = action.convert(value)) {
+          throw argument_error(action, *error);
+        }
+      }
+      const auto& choices = action.choices;
+      if (!choices.empty() && std::find(choices.begin(), choices.end(), value) == choices.end()) {
+        std::string listed;
+        for (const auto& choice : choices) {
+          listed += (listed.empty() ? "" : ", ") + python_str_repr(choice);
+        }
+        throw argument_error(
+            action, "invalid choice: " + python_str_repr(value) + " (choose from " + listed + ")");
+      }
+    }
+    check_exclusive(action);
     const std::string key = key_of(action);
     switch (action.nargs) {
       case Nargs::kZero:
@@ -381,8 +399,26 @@ class ArgparseRun {
     }
   }
 
+  // argparse's mutually exclusive groups, of two arguments each.
+  void check_exclusive(const Argument& action) {
+    const auto& all = parser_.arguments;
+    for (size_t i = 0; i + 1 < all.size(); ++i) {
+      if (!all[i].exclusive_with_next) {
+        continue;
+      }
+      const Argument* other = &action == &all[i]       ? &all[i + 1]
+                              : &action == &all[i + 1] ? &all[i]
+                                                       : nullptr;
+      if (other != nullptr && seen_.count(other) > 0) {
+        throw argument_error(action, "not allowed with argument " + action_name(*other));
+      }
+    }
+    seen_.insert(&action);
+  }
+
   const Parser& parser_;
   const std::vector<std::string>& args_;
+  std::set<const Argument*> seen_;
   std::vector<std::pair<std::string, const Argument*>> option_strings_;
   std::vector<const Argument*> positionals_;  // those not consumed yet
   std::string pattern_;
@@ -400,6 +436,13 @@ std::string metavar_of(const Argument& argument) {
   if (!argument.metavar.empty()) {
     return argument.metavar;
   }
+  if (!argument.choices.empty()) {
+    std::string listed;
+    for (const auto& choice : argument.choices) {
+      listed += (listed.empty() ? "" : ",") + choice;
+    }
+    return "{" + listed + "}";
+  }
   std::string metavar = dest_of(argument);
   if (!argument.flags.empty()) {
     std::transform(metavar.begin(), metavar.end(), metavar.begin(),
@@ -410,6 +453,21 @@ std::string metavar_of(const Argument& argument) {
 
 ParsedArgs parse_known(const Parser& parser, const std::vector<std::string>& args) {
   return ArgparseRun(parser, args).run();
+}
+
+std::optional<long long> python_int_value(const std::string& text) {
+  static const std::regex number("[ \\t\\n\\r\\f\\v]*[+-]?\\d(?:_?\\d)*[ \\t\\n\\r\\f\\v]*");
+  if (!std::regex_match(text, number)) {
+    return std::nullopt;
+  }
+  std::string digits = text;
+  digits.erase(std::remove(digits.begin(), digits.end(), '_'), digits.end());
+  errno = 0;
+  const long long value = std::strtoll(digits.c_str(), nullptr, 10);
+  if (errno == ERANGE) {
+    return std::nullopt;
+  }
+  return value;
 }
 
 std::optional<double> python_float_value(const std::string& text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -29,8 +30,14 @@ struct Argument {
   std::string dest;                // a positional's name; empty: from the first long flag
   Nargs nargs;
   std::string help;
-  bool is_float;        // type=float
-  std::string metavar;  // a sub-command's; empty: argparse's default
+  bool is_float;                     // type=float
+  std::string metavar;               // a sub-command's; empty: argparse's default
+  std::vector<std::string> choices;  // empty: any value
+  // A type= other than str or float: nullopt where it takes the text, else what
+  // argparse reports ("invalid int value: 'x'").
+  std::function<std::optional<std::string>(const std::string&)> convert;
+  // In a mutually exclusive group with the argument declared after it.
+  bool exclusive_with_next = false;
 };
 
 // A parser: "<prog> [-h] ..." with the arguments after -h and, if any, the
@@ -82,6 +89,8 @@ std::string format_usage(const Parser& parser, int width);
 std::string format_help(const Parser& parser, int width);
 // textwrap.wrap of a text with its white space collapsed.
 std::vector<std::string> wrap_text(const std::string& text, size_t width);
+// The value of Python's int() for text, or nullopt where it raises ValueError.
+std::optional<long long> python_int_value(const std::string& text);
 // The value of Python's float() for text, or nullopt where it raises ValueError.
 std::optional<double> python_float_value(const std::string& text);
 

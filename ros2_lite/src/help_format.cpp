@@ -51,8 +51,14 @@ std::string joined(const std::vector<std::string>& parts) {
 // "[...]" groups ending before white space, else words.
 std::vector<std::string> usage_parts(const std::vector<const Argument*>& arguments) {
   std::string text;
-  for (const Argument* argument : arguments) {
-    text += (text.empty() ? "" : " ") + usage_part(*argument);
+  for (size_t n = 0; n < arguments.size(); ++n) {
+    std::string part = usage_part(*arguments[n]);
+    // A mutually exclusive pair of options: "[-a | -b B]".
+    if (arguments[n]->exclusive_with_next && n + 1 < arguments.size()) {
+      const std::string second = usage_part(*arguments[++n]);
+      part = part.substr(0, part.size() - 1) + " | " + second.substr(1);
+    }
+    text += (text.empty() ? "" : " ") + part;
   }
   std::vector<std::string> parts;
   size_t i = 0;

@@ -152,6 +152,8 @@ int main(int argc, char** argv) {
       return 1;
     }
     return 0;
+  } catch (const ros2_lite::ExitStatus& status) {
+    return status.code;
   } catch (const ros2_lite::HelpRequested&) {
     std::cout << ros2_lite::format_help(*level, width);
     return 0;

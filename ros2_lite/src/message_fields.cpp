@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 
+#include "message_yaml.hpp"
 #include "python_text.hpp"
 
 namespace ros2_lite::introspection {
@@ -99,4 +100,102 @@ std::u16string utf8_to_wide(const std::string& text) {
   return out;
 }
 
+std::string truncated(const std::string& utf8_text, std::optional<size_t> length) {
+  if (!length) {
+    return utf8_text;
+  }
+  const auto points = code_points(utf8_text);
+  if (!points || points->size() <= *length) {
+    return utf8_text;
+  }
+  std::string out;
+  for (size_t i = 0; i < *length; ++i) {
+    out += utf8((*points)[i]);
+  }
+  return out + "...";
+}
+
 }  // namespace ros2_lite::introspection
+
+namespace ros2_lite {
+
+std::string message_type_name(const MessageMembers& members) {
+  std::string space = members.message_namespace_;
+  for (size_t colons; (colons = space.find("::")) != std::string::npos;) {
+    space.replace(colons, 2, "/");
+  }
+  return space + "/" + members.message_name_;
+}
+
+std::string abbreviated_array(const introspection::MessageMember& m, size_t length) {
+  namespace ts = rosidl_typesupport_introspection_cpp;
+  std::string type;
+  switch (m.type_id_) {
+    case ts::ROS_TYPE_FLOAT:
+      type = "float";
+      break;
+    case ts::ROS_TYPE_DOUBLE:
+      type = "double";
+      break;
+    case ts::ROS_TYPE_LONG_DOUBLE:
+      type = "long double";
+      break;
+    case ts::ROS_TYPE_CHAR:
+      type = "char";
+      break;
+    case ts::ROS_TYPE_WCHAR:
+      type = "wchar";
+      break;
+    case ts::ROS_TYPE_BOOLEAN:
+      type = "boolean";
+      break;
+    case ts::ROS_TYPE_OCTET:
+      type = "octet";
+      break;
+    case ts::ROS_TYPE_UINT8:
+      type = "uint8";
+      break;
+    case ts::ROS_TYPE_INT8:
+      type = "int8";
+      break;
+    case ts::ROS_TYPE_UINT16:
+      type = "uint16";
+      break;
+    case ts::ROS_TYPE_INT16:
+      type = "int16";
+      break;
+    case ts::ROS_TYPE_UINT32:
+      type = "uint32";
+      break;
+    case ts::ROS_TYPE_INT32:
+      type = "int32";
+      break;
+    case ts::ROS_TYPE_UINT64:
+      type = "uint64";
+      break;
+    case ts::ROS_TYPE_INT64:
+      type = "int64";
+      break;
+    case ts::ROS_TYPE_STRING:
+      type = "string";
+      break;
+    case ts::ROS_TYPE_WSTRING:
+      type = "wstring";
+      break;
+    case ts::ROS_TYPE_MESSAGE:
+      type = message_type_name(introspection::nested(m));
+      break;
+    default:
+      type = "unknown";
+  }
+  if (!introspection::is_sequence(m)) {
+    return "<array type: " + type + "[" + std::to_string(m.array_size_) + "]>";
+  }
+  if (m.is_upper_bound_) {
+    return "<sequence type: " + type + "[" + std::to_string(m.array_size_) +
+           "], length: " + std::to_string(length) + ">";
+  }
+  return "<sequence type: " + type + ", length: " + std::to_string(length) + ">";
+}
+
+}  // namespace ros2_lite

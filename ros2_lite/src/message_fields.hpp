@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,5 +70,8 @@ void store_float(uint8_t type_id, void* p, double v);
 // A wstring field holds UTF-16; Python's str is code points.
 std::string wide_to_utf8(const std::u16string& wide);
 std::u16string utf8_to_wide(const std::string& text);
+
+// Text cut to `length` code points followed by "...", if it is longer.
+std::string truncated(const std::string& utf8_text, std::optional<size_t> length);
 
 }  // namespace ros2_lite::introspection

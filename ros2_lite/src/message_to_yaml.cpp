@@ -1,5 +1,6 @@
 // message_to_yaml as rosidl_runtime_py writes it, driven by rosidl's introspection
 // data: nothing here knows a message type.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -32,9 +33,18 @@ std::string yaml_float(double v, bool as_float32) {
 
 const EmitStyle kDumpStyle{true, SIZE_MAX};
 
+// The text of a string field as rosidl_runtime_py converts it: its length noted or cut.
+std::string converted_str(const std::string& text, const MessageTextOptions& options) {
+  if (options.no_str) {
+    return "<string length: <" + std::to_string(pyvalue::python_len(text)) + ">>";
+  }
+  return truncated(text, options.truncate_length);
+}
+
 class YamlWriter {
  public:
-  explicit YamlWriter(bool as_given) : as_given_(as_given) {}
+  YamlWriter(bool as_given, MessageTextOptions options = {})
+      : as_given_(as_given), options_(options) {}
 
   std::string out;
 
@@ -67,13 +77,18 @@ class YamlWriter {
       return;
     }
     const size_t n = element_count(m, field);
+    if (options_.no_arr) {
+      out += emit_str(abbreviated_array(m, n), 0, indent + 2, false, kDumpStyle) + "\n";
+      return;
+    }
     if (n == 0) {
       out += " []\n";
       return;
     }
     out += "\n";
+    const size_t shown = std::min(n, options_.truncate_length.value_or(n));
     // A sequence in a mapping is not indented.
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = 0; i < shown; ++i) {
       out += std::string(indent, ' ') + "-";
       if (is_bool_vector(m)) {
         bool b = false;
@@ -82,6 +97,9 @@ class YamlWriter {
       } else {
         value(m, m.get_const_function(field, i), indent);
       }
+    }
+    if (shown < n) {
+      out += std::string(indent, ' ') + "- '...'\n";
     }
   }
 
@@ -106,18 +124,21 @@ class YamlWriter {
   }
 
   // `indent`: where a quoted string continues after a line break in it.
-  static std::string scalar(uint8_t type_id, const void* v, bool as_given, size_t indent) {
+  std::string scalar(uint8_t type_id, const void* v, bool as_given, size_t indent) const {
     switch (type_id) {
       case ts::ROS_TYPE_BOOLEAN:
         return *static_cast<const bool*>(v) ? " true" : " false";
       case ts::ROS_TYPE_OCTET:
         // bytes become the str of their characters.
-        return emit_str(utf8(*static_cast<const uint8_t*>(v)), 0, indent, false, kDumpStyle);
+        return emit_str(truncated(utf8(*static_cast<const uint8_t*>(v)), options_.truncate_length),
+                        0, indent, false, kDumpStyle);
       case ts::ROS_TYPE_STRING:
-        return emit_str(*static_cast<const std::string*>(v), 0, indent, false, kDumpStyle);
+        return emit_str(converted_str(*static_cast<const std::string*>(v), options_), 0, indent,
+                        false, kDumpStyle);
       case ts::ROS_TYPE_WSTRING:
-        return emit_str(wide_to_utf8(*static_cast<const std::u16string*>(v)), 0, indent, false,
-                        kDumpStyle);
+        return emit_str(
+            converted_str(wide_to_utf8(*static_cast<const std::u16string*>(v)), options_), 0,
+            indent, false, kDumpStyle);
       default:
         if (is_float(type_id)) {
           return " " + yaml_float(load_float(type_id, v), as_given);
@@ -127,12 +148,20 @@ class YamlWriter {
   }
 
   bool as_given_;
+  MessageTextOptions options_;
 };
 
 }  // namespace
 
 std::string message_to_yaml(const MessageMembers& members, const void* message, bool as_given) {
   YamlWriter writer(as_given);
+  writer.mapping(members, message, 0, false);
+  return writer.out;
+}
+
+std::string message_to_yaml(const MessageMembers& members, const void* message,
+                            const MessageTextOptions& options) {
+  YamlWriter writer(false, options);
   writer.mapping(members, message, 0, false);
   return writer.out;
 }

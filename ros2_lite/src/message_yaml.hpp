@@ -20,6 +20,33 @@ using MessageMembers = rosidl_typesupport_introspection_cpp::MessageMembers;
 std::string message_to_yaml(const MessageMembers& members, const void* message,
                             bool as_given = false);
 
+// What `ros2 topic echo` asks of rosidl_runtime_py's writers: strings, bytes and
+// arrays cut to truncate_length items (then "..."), arrays or strings replaced by a
+// note of their type and length.
+struct MessageTextOptions {
+  std::optional<size_t> truncate_length;
+  bool no_arr = false;
+  bool no_str = false;
+};
+std::string message_to_yaml(const MessageMembers& members, const void* message,
+                            const MessageTextOptions& options);
+// rosidl_runtime_py's message_to_csv: every field, recursively, as Python's str()
+// writes it, separated by commas.
+std::string message_to_csv(const MessageMembers& members, const void* message,
+                           const MessageTextOptions& options);
+// The repr of a message as rosidl's generated Python class writes it, as Python
+// holds it once filled from YAML: "std_msgs.msg.String(data='hi')".
+std::string message_repr(const MessageMembers& members, const void* message);
+// The repr of one field of a message, as that field's part of message_repr.
+std::string message_field_repr(const rosidl_typesupport_introspection_cpp::MessageMember& m,
+                               const void* field);
+
+// "<sequence type: double, length: 3>", as rosidl_runtime_py abbreviates an array.
+std::string abbreviated_array(const rosidl_typesupport_introspection_cpp::MessageMember& m,
+                              size_t length);
+// "pkg/msg/Type" of a message's members.
+std::string message_type_name(const MessageMembers& members);
+
 // rosidl_runtime_py's set_message_fields on a message with its default values: each
 // value converted as Python converts it to the field's type (int("5"), str(1.5),
 // bool("no")...), then checked as the generated Python setters check it. The repr of

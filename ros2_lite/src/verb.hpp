@@ -23,7 +23,16 @@ struct Verb {
       run;
 };
 
+// A verb ending with an exit status of its own and nothing more to print: ros2cli's
+// `return 1` of `topic type`, or the status of the signal that ended it.
+struct ExitStatus {
+  int code;
+};
+
 Verb send_goal_verb();
+Verb topic_echo_verb();
+Verb topic_pub_verb();
+std::vector<Verb> topic_rate_verbs();  // hz, bw
 std::vector<Verb> action_verbs();
 std::vector<Verb> node_verbs();
 std::vector<Verb> topic_verbs();

@@ -31,10 +31,11 @@ std::vector<std::string> lines_of(const std::string& path) {
 }
 
 // "=== case" heads each expected text.
-std::map<std::string, std::string> expected_by_case() {
+std::map<std::string, std::string> expected_by_case(
+    const std::string& file = "message_yaml_expected.txt") {
   std::map<std::string, std::string> expected;
   std::string* current = nullptr;
-  for (const auto& line : lines_of(std::string(TEST_DATA) + "/message_yaml_expected.txt")) {
+  for (const auto& line : lines_of(std::string(TEST_DATA) + "/" + file)) {
     if (line.rfind("=== ", 0) == 0) {
       current = &expected[line.substr(4)];
     } else if (current != nullptr) {
@@ -134,6 +135,60 @@ TEST(MessageYaml, EmptyMessagesHaveNoFields) {
                 members, &empty, *ros2_lite::safe_load("{structure_needs_at_least_one_member: 1}")),
             "AttributeError(\"'Empty' object has no attribute "
             "'structure_needs_at_least_one_member'\")");
+}
+
+// What `topic pub` and `topic echo` print of each case of data/topic_text_cases.txt,
+// against ros2topic and rosidl_runtime_py (data/topic_text_expected.txt, made by
+// reference_topic_text.py): the repr, and YAML and CSV with their options.
+std::string texts_of(const std::string& yaml) {
+  AllKinds message;
+  const auto& members = rclcpp_dds::message_members<AllKinds>();
+  const auto values = ros2_lite::safe_load(yaml);
+  if (!values) {
+    return "no YAML\n";
+  }
+  if (const auto error = ros2_lite::set_message_fields(members, &message, *values)) {
+    return "error: " + *error + "\n";
+  }
+  ros2_lite::MessageTextOptions two;
+  two.truncate_length = 2;
+  ros2_lite::MessageTextOptions abbreviated;
+  abbreviated.truncate_length = 128;
+  abbreviated.no_arr = true;
+  abbreviated.no_str = true;
+  ros2_lite::MessageTextOptions long_enough;
+  long_enough.truncate_length = 128;
+  ros2_lite::MessageTextOptions one_no_str;
+  one_no_str.truncate_length = 1;
+  one_no_str.no_str = true;
+  return "--- repr\n" + ros2_lite::message_repr(members, &message) + "\n--- yaml -l 2\n" +
+         ros2_lite::message_to_yaml(members, &message, two) + "--- yaml --no-arr --no-str\n" +
+         ros2_lite::message_to_yaml(members, &message, abbreviated) + "--- csv\n" +
+         ros2_lite::message_to_csv(members, &message, long_enough) + "\n--- csv -l 1 --no-str\n" +
+         ros2_lite::message_to_csv(members, &message, one_no_str) + "\n";
+}
+
+TEST(TopicText, ReprYamlAndCsvAsRos2topic) {
+  const auto cases = lines_of(std::string(TEST_DATA) + "/topic_text_cases.txt");
+  const auto expected = expected_by_case("topic_text_expected.txt");
+  ASSERT_GE(cases.size(), 5u);
+  ASSERT_EQ(expected.size(), cases.size());
+  for (const auto& yaml : cases) {
+    EXPECT_EQ(texts_of(yaml), expected.at(yaml)) << yaml;
+  }
+}
+
+// Without options the writer is the one `action send_goal` uses, unchanged.
+TEST(TopicText, NoOptionsIsPlainYaml) {
+  AllKinds message;
+  message.strings = {std::string(200, 'x')};
+  const auto& members = rclcpp_dds::message_members<AllKinds>();
+  EXPECT_EQ(ros2_lite::message_to_yaml(members, &message, ros2_lite::MessageTextOptions{}),
+            ros2_lite::message_to_yaml(members, &message));
+  ros2_lite::MessageTextOptions cut;
+  cut.truncate_length = 128;
+  const std::string text = ros2_lite::message_to_yaml(members, &message, cut);
+  EXPECT_NE(text.find("- " + std::string(128, 'x') + "...\n"), std::string::npos) << text;
 }
 
 }  // namespace
