@@ -255,3 +255,176 @@ TEST_F(SendGoal, InterruptCancelsTheRunningGoal) {
 }
 
 }  // namespace
+
+namespace {
+
+// The topic verbs between ros2_lite processes and the test peer: what one publishes
+// the other prints, the graph as the real tool lists it, and bad input refused.
+// Domains 41-44.
+class TopicVerbs : public testing::Test {
+ protected:
+  std::unique_ptr<ChildProcess> start_tool(const std::string& domain,
+                                           std::vector<std::string> args) {
+    args.insert(args.begin(), ROS2_LITE);
+    return std::make_unique<ChildProcess>(args, on_domain(domain));
+  }
+};
+
+TEST_F(TopicVerbs, ListTypeAndFindHideUnderscoredNames) {
+  const auto talker = start_peer("41");
+  ToolRun run = ros2_lite("41", {"topic", "list", "-t"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "/chatter [geometry_msgs/msg/Twist]\n/cmd_in [geometry_msgs/msg/Twist]\n"
+            "/parameter_events [rcl_interfaces/msg/ParameterEvent]\n"
+            "/rosout [rcl_interfaces/msg/Log]\n");
+  run = ros2_lite("41", {"topic", "list", "-c", "--include-hidden-topics"});
+  EXPECT_EQ(run.out, "5\n");
+  run = ros2_lite("41", {"topic", "find", "geometry_msgs/msg/Twist"});
+  EXPECT_EQ(run.out, "/chatter\n/cmd_in\n");
+  run = ros2_lite("41",
+                  {"topic", "find", "--include-hidden-topics", "-c", "geometry_msgs/msg/Twist"});
+  EXPECT_EQ(run.out, "3\n");
+  run = ros2_lite("41", {"topic", "type", "/chatter"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "geometry_msgs/msg/Twist\n");
+  // Not there: ros2cli's `return 1`, nothing printed.
+  run = ros2_lite("41", {"topic", "type", "/_debug/state"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out + run.err, "");
+}
+
+// pub waits for the echo's subscription, the echo prints one message and ends.
+TEST_F(TopicVerbs, PubOnceReachesEchoOnce) {
+  auto pub = start_tool("42", {"topic", "pub", "--once", "/pair", "geometry_msgs/msg/Twist",
+                               "{linear: {x: 0.25}, angular: {z: -1}}"});
+  ASSERT_TRUE(pub->wait_for_line_containing("Waiting for at least 1", kTimeout));
+  auto echo = start_tool("42", {"topic", "echo", "--once", "/pair", "geometry_msgs/msg/Twist"});
+  EXPECT_EQ(pub->wait_exit(kTimeout), 0) << pub->stderr_text();
+  EXPECT_EQ(pub->stdout_text(),
+            "Waiting for at least 1 matching subscription(s)...\n"
+            "publisher: beginning loop\n"
+            "publishing #1: geometry_msgs.msg.Twist(linear=geometry_msgs.msg.Vector3(x=0.25, "
+            "y=0.0, z=0.0), angular=geometry_msgs.msg.Vector3(x=0.0, y=0.0, z=-1.0))\n\n");
+  EXPECT_EQ(echo->wait_exit(kTimeout), 0) << echo->stderr_text();
+  EXPECT_EQ(
+      echo->stdout_text(),
+      "linear:\n  x: 0.25\n  y: 0.0\n  z: 0.0\nangular:\n  x: 0.0\n  y: 0.0\n  z: -1.0\n---\n");
+}
+
+// pub's endpoint is transient local: an echo that adapts its QoS to it gets the last
+// message at once, although the next is 20 s away; a volatile one waits for it.
+TEST_F(TopicVerbs, EchoTakesTheLatchedMessageOfATransientLocalPublisher) {
+  auto pub = start_tool(
+      "43", {"topic", "pub", "-r", "0.05", "/latched", "geometry_msgs/msg/Vector3", "{x: 1.5}"});
+  ASSERT_TRUE(pub->wait_for_line_containing("publishing #1", kTimeout)) << pub->stderr_text();
+  auto echo = start_tool("43", {"topic", "echo", "--once", "--field", "x", "/latched"});
+  EXPECT_EQ(echo->wait_exit(std::chrono::milliseconds(10000)), 0) << echo->stderr_text();
+  EXPECT_EQ(echo->stdout_text(), "1.5\n---\n");
+  auto volatile_echo =
+      start_tool("43", {"topic", "echo", "--once", "--qos-durability", "volatile", "/latched"});
+  EXPECT_FALSE(volatile_echo->wait_exit(std::chrono::milliseconds(3000)));
+  volatile_echo->send_signal(SIGINT);
+  // ros2cli's exit status for a KeyboardInterrupt: signal.SIGINT.
+  EXPECT_EQ(volatile_echo->wait_exit(kTimeout), 2);
+  EXPECT_EQ(volatile_echo->stdout_text(), "");
+  pub->send_signal(SIGINT);
+  EXPECT_EQ(pub->wait_exit(kTimeout), 2);
+}
+
+TEST_F(TopicVerbs, BadInputIsRefusedWithRos2topicsTexts) {
+  const auto talker = start_peer("44");
+  // /chatter with a second type beside the peer's Twist.
+  auto other = start_tool("44", {"topic", "pub", "-r", "5", "/chatter", "geometry_msgs/Vector3"});
+  ASSERT_TRUE(other->wait_for_line_containing("publishing #1", kTimeout)) << other->stderr_text();
+  const std::string two_types =
+      "Cannot echo topic '/chatter', as it contains more than one type: "
+      "[geometry_msgs/msg/Twist, geometry_msgs/msg/Vector3]\n";
+  ToolRun run = ros2_lite("44", {"topic", "echo", "/chatter"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, two_types);
+  run = ros2_lite("44", {"topic", "hz", "/chatter"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, two_types);
+  // Echo names the type it is given, whatever the graph shows.
+  auto typed =
+      start_tool("44", {"topic", "echo", "--once", "/chatter", "geometry_msgs/msg/Vector3"});
+  EXPECT_EQ(typed->wait_exit(kTimeout), 0);
+  EXPECT_EQ(typed->stdout_text(), "x: 0.0\ny: 0.0\nz: 0.0\n---\n");
+
+  for (const auto& type :
+       {"geometry_msgs/msg/Nope", "geometry_msgs/srv/Twist", "Twist", "a/b/c/d"}) {
+    run = ros2_lite("44", {"topic", "pub", "--once", "/x", type});
+    EXPECT_EQ(run.status, 1) << type;
+    EXPECT_EQ(run.err, "The passed message type is invalid\n") << type;
+    run = ros2_lite("44", {"topic", "echo", "/x", type});
+    EXPECT_EQ(run.err, "The passed message type is invalid\n") << type;
+  }
+  // YAML that does not fit the type: the error before anything is published.
+  const std::vector<std::pair<std::string, std::string>> misfits{
+      {"{linear: 5}", "Value '5' is expected to be a dictionary but is a int"},
+      {"{linear: {x: abc}}", "could not convert string to float: 'abc'"},
+      {"{nope: 1}", "'Twist' object has no attribute 'nope'"}};
+  for (const auto& [values, error] : misfits) {
+    run = ros2_lite("44",
+                    {"topic", "pub", "-w", "0", "--once", "/x", "geometry_msgs/msg/Twist", values});
+    EXPECT_EQ(run.status, 1) << values;
+    EXPECT_EQ(run.out, "") << values;
+    EXPECT_EQ(run.err, "Failed to populate field: " + error + "\n") << values;
+  }
+  run = ros2_lite("44", {"topic", "pub", "--once", "/x", "geometry_msgs/msg/Twist", "[1, 2]"});
+  EXPECT_EQ(run.err, "The passed value needs to be a dictionary in YAML format\n");
+  // argparse's checks of the numbers.
+  run = ros2_lite("44", {"topic", "pub", "-r", "0", "/x", "geometry_msgs/msg/Twist"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("error: argument -r/--rate: invalid positive_float value: '0'\n"),
+            std::string::npos)
+      << run.err;
+  run = ros2_lite("44", {"topic", "pub", "-1", "-t", "2", "/x", "geometry_msgs/msg/Twist"});
+  EXPECT_NE(run.err.find("error: argument -t/--times: not allowed with argument -1/--once\n"),
+            std::string::npos)
+      << run.err;
+  run = ros2_lite("44", {"topic", "echo", "/x", "--qos-reliability", "sure"});
+  EXPECT_NE(run.err.find("error: argument --qos-reliability: invalid choice: 'sure' (choose from "
+                         "'system_default', 'reliable', 'best_effort', 'unknown')\n"),
+            std::string::npos)
+      << run.err;
+  run = ros2_lite("44", {"topic", "hz", "/x", "--window", "0"});
+  EXPECT_NE(run.err.find("error: argument --window/-w: value must be a positive integer\n"),
+            std::string::npos)
+      << run.err;
+  other->send_signal(SIGINT);
+  EXPECT_EQ(other->wait_exit(kTimeout), 2);
+}
+
+// hz and bw print once a second until SIGINT, which ends them with status 2.
+TEST_F(TopicVerbs, HzAndBwMeasureUntilInterrupted) {
+  auto pub = start_tool(
+      "41", {"topic", "pub", "-r", "20", "-p", "1000", "/rate", "geometry_msgs/msg/Vector3"});
+  ASSERT_TRUE(pub->wait_for_line_containing("beginning loop", kTimeout)) << pub->stderr_text();
+  auto hz = start_tool("41", {"topic", "hz", "/rate", "--window", "15"});
+  auto bw = start_tool("41", {"topic", "bw", "/rate"});
+  ASSERT_TRUE(hz->wait_for_line_count(4, kTimeout)) << hz->stderr_text();
+  ASSERT_TRUE(bw->wait_for_line_count(3, kTimeout)) << bw->stderr_text();
+  for (auto* tool : {hz.get(), bw.get(), pub.get()}) {
+    tool->send_signal(SIGINT);
+    EXPECT_EQ(tool->wait_exit(kTimeout), 2);
+  }
+  const std::regex rate_line("average rate: ([0-9]+\\.[0-9]{3})");
+  std::smatch rate;
+  const std::string hz_text = hz->stdout_text();
+  ASSERT_TRUE(std::regex_search(hz_text, rate, rate_line)) << hz_text;
+  EXPECT_NEAR(std::stod(rate[1]), 20.0, 2.0) << hz_text;
+  EXPECT_TRUE(std::regex_search(
+      hz_text, std::regex("\n\tmin: 0\\.[0-9]{3}s max: 0\\.[0-9]{3}s std dev: 0\\.[0-9]{5}s "
+                          "window: 15\n")))
+      << hz_text;
+  // A Vector3 is 4 bytes of header and three doubles.
+  EXPECT_TRUE(std::regex_search(bw->stdout_text(),
+                                std::regex("^Subscribed to \\[/rate\\]\n[0-9]+ B/s from [0-9]+ "
+                                           "messages\n\tMessage size mean: 28 B min: 28 B max: "
+                                           "28 B\n")))
+      << bw->stdout_text();
+}
+
+}  // namespace
