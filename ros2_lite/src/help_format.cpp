@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <regex>
 
@@ -188,37 +189,115 @@ int help_width() {
   return static_cast<int>(columns) - 2;
 }
 
-std::vector<std::string> wrap_text(const std::string& text, size_t width) {
-  std::vector<std::string> words;
-  for (size_t i = 0; (i = text.find_first_not_of(" \t\n\r\f\v", i)) != std::string::npos;) {
-    const size_t end = std::min(text.find_first_of(" \t\n\r\f\v", i), text.size());
-    words.push_back(text.substr(i, end - i));
-    i = end;
-  }
-  std::vector<std::string> lines;
-  std::string line;
-  for (size_t w = 0; w < words.size();) {
-    const std::string& word = words[w];
-    const size_t needed = line.empty() ? word.size() : line.size() + 1 + word.size();
-    if (needed <= width) {
-      line += (line.empty() ? "" : " ") + word;
-      ++w;
-      continue;
+namespace {
+
+bool is_space(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+// \w, and textwrap's letter ([^\d\W]) and word_punct ([\w!"'&.,?]); bytes beyond
+// ASCII count as letters, as the letters of UTF-8 text do.
+bool is_word(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c & 0x80; }
+bool is_letter(char c) { return is_word(c) && !std::isdigit(static_cast<unsigned char>(c)); }
+bool is_word_punct(char c) {
+  return is_word(c) || std::string("!\"'&.,?").find(c) != std::string::npos;
+}
+
+// textwrap's wordsep_re: runs of white space, "--" between words, and words, each
+// hyphenated word split after its hyphens.
+std::vector<std::string> wrap_chunks(const std::string& text) {
+  const size_t n = text.size();
+  const auto at = [&](size_t i) { return i < n ? text[i] : '\0'; };
+  // "--..." followed by a word character, from i.
+  const auto dashes_then_word = [&](size_t i) {
+    size_t j = i;
+    while (at(j) == '-') {
+      ++j;
     }
-    if (word.size() > width) {
-      // textwrap breaks a word longer than a line to fill the current one.
-      const size_t used = line.empty() ? 0 : line.size() + 1;
-      const size_t room = width > used ? width - used : (line.empty() ? 1 : 0);
-      if (room > 0) {
-        line += (line.empty() ? "" : " ") + word.substr(0, room);
-        words[w] = word.substr(room);
+    return j - i >= 2 && is_word(at(j)) ? j : 0;
+  };
+  std::vector<std::string> chunks;
+  size_t pos = 0;
+  while (pos < n) {
+    size_t end = pos;
+    if (is_space(text[pos])) {
+      while (end < n && is_space(text[end])) {
+        ++end;
+      }
+    } else if (pos > 0 && is_word_punct(text[pos - 1]) && dashes_then_word(pos) != 0) {
+      end = dashes_then_word(pos);
+      while (text[end - 1] != '-') {
+        --end;
+      }
+    } else {
+      for (end = pos + 1; end < n && !is_space(text[end]); ++end) {
+        if (text[end] == '-' && end >= 2 &&
+            ((is_letter(at(end - 2)) && is_letter(at(end - 1))) ||
+             (end >= 3 && is_letter(at(end - 3)) && at(end - 2) == '-' &&
+              is_letter(at(end - 1)))) &&
+            is_letter(at(end + 1)) &&
+            (is_letter(at(end + 2)) || (at(end + 2) == '-' && is_letter(at(end + 3))))) {
+          ++end;
+          break;
+        }
+        if (is_word_punct(text[end - 1]) && dashes_then_word(end) != 0) {
+          break;
+        }
       }
     }
-    lines.push_back(line);
-    line.clear();
+    chunks.push_back(text.substr(pos, end - pos));
+    pos = end;
   }
-  if (!line.empty()) {
-    lines.push_back(line);
+  return chunks;
+}
+
+}  // namespace
+
+std::vector<std::string> wrap_text(const std::string& text, size_t width) {
+  std::string collapsed;
+  for (size_t i = 0; (i = text.find_first_not_of(" \t\n\r\f\v", i)) != std::string::npos;) {
+    const size_t end = std::min(text.find_first_of(" \t\n\r\f\v", i), text.size());
+    collapsed += (collapsed.empty() ? "" : " ") + text.substr(i, end - i);
+    i = end;
+  }
+  // textwrap's _wrap_chunks, the chunks taken from the front.
+  std::vector<std::string> chunks = wrap_chunks(collapsed);
+  std::reverse(chunks.begin(), chunks.end());
+  std::vector<std::string> lines;
+  while (!chunks.empty()) {
+    std::vector<std::string> line;
+    size_t length = 0;
+    // textwrap drops white space (and what a broken word left empty) at a line's ends.
+    const auto blank = [](const std::string& chunk) { return chunk.empty() || is_space(chunk[0]); };
+    if (blank(chunks.back()) && !lines.empty()) {
+      chunks.pop_back();
+    }
+    while (!chunks.empty() && length + chunks.back().size() <= width) {
+      length += chunks.back().size();
+      line.push_back(chunks.back());
+      chunks.pop_back();
+    }
+    if (!chunks.empty() && chunks.back().size() > width) {
+      // A word longer than a line fills the current one, broken after a hyphen if it can.
+      const size_t room = std::max<long>(static_cast<long>(width) - static_cast<long>(length), 1);
+      std::string& chunk = chunks.back();
+      size_t end = room;
+      if (chunk.size() > room) {
+        const size_t hyphen = chunk.rfind('-', room - 1);
+        if (hyphen != std::string::npos && hyphen > 0 && chunk.find_first_not_of('-') < hyphen) {
+          end = hyphen + 1;
+        }
+      }
+      line.push_back(chunk.substr(0, end));
+      chunk = chunk.substr(end);
+    }
+    if (!line.empty() && blank(line.back())) {
+      line.pop_back();
+    }
+    if (!line.empty()) {
+      std::string joined_line;
+      for (const auto& part : line) {
+        joined_line += part;
+      }
+      lines.push_back(joined_line);
+    }
   }
   return lines;
 }

@@ -169,6 +169,21 @@ Commands:
   EXPECT_EQ(ros2_lite::wrap_text("  a  bb\tccc ", 6), (std::vector<std::string>{"a bb", "ccc"}));
   EXPECT_EQ(ros2_lite::wrap_text("abcdefgh ij", 3),
             (std::vector<std::string>{"abc", "def", "gh", "ij"}));
+  // textwrap breaks after the hyphens of hyphenated words and around "--" between words,
+  // and a long word after its last hyphen that fits.
+  EXPECT_EQ(
+      ros2_lite::wrap_text(
+          "Defaults to 1 when using \"-1\"/\"--once\"/\"--times\", otherwise defaults to 0.", 40),
+      (std::vector<std::string>{"Defaults to 1 when using \"-1\"/\"--once\"/\"",
+                                "--times\", otherwise defaults to 0."}));
+  EXPECT_EQ(ros2_lite::wrap_text("a well-known self-evident x-ray co--operation", 12),
+            (std::vector<std::string>{"a well-known", "self-evident", "x-ray co--", "operation"}));
+  EXPECT_EQ(ros2_lite::wrap_text(
+                "Output all elements with a length > '--truncate-length', by default", 30),
+            (std::vector<std::string>{"Output all elements with a", "length > '--truncate-length',",
+                                      "by default"}));
+  EXPECT_EQ(ros2_lite::wrap_text("aaaaaaaaaa-bbbbbbbbbbbbbbb", 12),
+            (std::vector<std::string>{"aaaaaaaaaa-b", "bbbbbbbbbbbb", "bb"}));
 }
 
 }  // namespace
