@@ -2,9 +2,11 @@
 # ros2_lite against the real `ros2` (ros2cli 0.18.11 of ../shared/ros2-humble) on
 # the same running nodes: our align_controller (plain and as /robot1/dock1),
 # docking_sim and docking_server, whose parameters are read-only, and a real rclpy node
-# whose parameters are not. Every verb and option docs/client-layer.md lists, their help, usage
+# whose parameters are not; for the topic verbs, ros2_lite publishing a message with a field
+# of every type. Every verb and option docs/client-layer.md lists, their help, usage
 # errors and error cases run on both; standard output, standard error and the
-# exit status must be equal once the CLI's own node name and GIDs are masked.
+# exit status must be equal once the CLI's own node name and GIDs are masked; hz and bw
+# by their format and a figure within 5 % of the real one's.
 # ros2_lite runs under the name `ros2`, as argparse takes its name from argv[0].
 #   cli_compare.sh REPO_ROOT INSTALL_BASE     exit 0 equal, 1 differences, 77 skipped
 set -uo pipefail
@@ -29,7 +31,8 @@ c action
 c node -h
 c COLUMNS=60 node list -h
 c COLUMNS=120 param list -h
-for verb in "node list" "node info" "topic info" "param list" "param get" "param set" \
+for verb in "node list" "node info" "topic info" "topic list" "topic type" "topic find" \
+  "topic echo" "topic pub" "topic hz" "topic bw" "param list" "param get" "param set" \
   "param describe" "param dump" "security create_keystore" "security create_enclave" \
   "security create_permission" "action list" "action info" "action send_goal"; do
   # shellcheck disable=SC2086
@@ -48,6 +51,16 @@ c param set /align_controller kp_w_ -1e3
 c param describe /align_controller
 c security create_permission ks /x
 c action send_goal /sequence
+c topic type
+c topic pub -r 0 /x std_msgs/msg/String
+c topic pub -1 -t 2 /x std_msgs/msg/String
+c topic pub -t -1 /x std_msgs/msg/String
+c topic pub -p x /x std_msgs/msg/String
+c topic echo /x --qos-profile nope
+c topic echo /x --qos-depth 1.5
+c topic echo /x -l -3
+c topic hz /x -w 0
+c topic bw /x --window x
 
 # The graph, one side after the other.
 parallel=
@@ -69,6 +82,14 @@ for topic in /cmd_vel /align_request /parameter_events; do
   c topic info --no-daemon -v "$topic"
 done
 c topic info --no-daemon --verbose /nothing
+c topic list --no-daemon
+c topic list --no-daemon -t
+c topic list --no-daemon -c --include-hidden-topics
+c topic list --no-daemon -v
+c topic type --no-daemon /cmd_vel
+c topic type --no-daemon /nothing
+c topic find --no-daemon geometry_msgs/msg/Twist
+c topic find --no-daemon -c nav_msgs/msg/Odometry
 c param list --no-daemon
 c param list --no-daemon --filter '(?i)SEED'
 c param list --no-daemon --include-hidden-nodes align_controller
@@ -172,6 +193,85 @@ else
   c action send_goal /a//b $goal '{order: 1}'
   c action send_goal 1abc $goal '{order: 1}'
   streams="out status" c action send_goal /sequence $goal '{order: 1'
+fi
+
+# Topics: a publisher of every field type (ours, wire_test_msgs/msg/AllKinds at 20 Hz), the
+# node's and the simulator's own traffic; pub --once to a topic nobody reads.
+if [ -f "$repo/install-ros2/wire_test_msgs/share/wire_test_msgs/package.xml" ]; then
+  theirs_overlay=$repo/install-ros2/local_setup.sh
+  # One line: a value over several lines is not read as YAML (docs/client-layer.md).
+  all_kinds='{f32: 0.1, text: "a longer text than two", wide: "wïde ☃", i16_array: [-300, 7, 1], '
+  all_kinds+='u32s: [1, 2, 3], strings: ["a", "bcd"], nested: [{tag: 1, value: 2.5, label: one}, '
+  all_kinds+='{tag: 2}], f64_bounded: [1.5, -0.25], bools: [true, false, true]}'
+  start ours all_kinds "$(program ros2_lite)" topic pub -r 20 -p 1000 /all_kinds \
+    wire_test_msgs/msg/AllKinds "$all_kinds"
+  for _ in $(seq 30); do
+    ours "$(program ros2_lite)" topic list --no-daemon | grep -qx /all_kinds && break
+  done
+  for options in "" "--no-arr" "--no-str" "-l 1" "--full-length" "--csv" "--csv --no-arr -l 2" \
+    "--field nested" "--field text" "--field f64" "--field nested_array" "--field nope.x" \
+    "--qos-reliability best_effort --qos-depth 3" "--qos-profile services_default"; do
+    # shellcheck disable=SC2086 # the options are words
+    c topic echo --once $options /all_kinds
+  done
+  c topic echo --once /all_kinds wire_test_msgs/msg/AllKinds
+  c topic echo --once /all_kinds wire_test_msgs/msg/Nope
+  c topic echo --once /docking_pose --field header.frame_id
+  c topic echo --once /diff_bot/odom --field child_frame_id
+  c topic echo --once /nothing
+  c topic pub --once -w 0 /pub_check wire_test_msgs/msg/AllKinds "$all_kinds"
+  c topic pub --once -w 0 /pub_check wire_test_msgs/msg/AllKinds '{}'
+  c topic pub -w 0 -t 3 -r 50 /pub_check nav_msgs/msg/Odometry '{pose: {pose: {position: {x: 1.5}}}}'
+  c topic pub --once -w 0 /pub_check geometry_msgs/msg/Twist '{linear: {x: abc}}'
+  c topic pub --once -w 0 /pub_check geometry_msgs/msg/Twist '{nope: 1}'
+  c topic pub --once -w 0 /pub_check geometry_msgs/msg/Twist '[1]'
+  c topic pub --once /pub_check geometry_msgs/msg/Nope
+
+  # hz and bw until a Ctrl-C, both sides at once on the same publisher: each line in the
+  # real one's format, the exit status equal, the last figure within 5 % of the real one's.
+  for verb in hz bw; do
+    cases=$((cases + 1))
+    for side in ours theirs; do
+      ros2=ros2
+      [ "$side" = ours ] && ros2=$work/bin/ros2
+      time_limit=7 time_signal=INT "$side" "$ros2" topic $verb /all_kinds >"$work/$side.$verb" 2>&1 &
+      echo $! >"$work/$side.$verb.pid"
+    done
+    for side in ours theirs; do
+      wait "$(cat "$work/$side.$verb.pid")"
+      echo $? >"$work/$side.$verb.status"
+    done
+    if [ $verb = hz ]; then
+      format='^(average rate: [0-9]+\.[0-9]{3}|[[:blank:]]min: [0-9]+\.[0-9]{3}s max: [0-9]+\.[0-9]{3}s std dev: [0-9]+\.[0-9]{5}s window: [0-9]+)$'
+      theirs_rate=$(grep -oE 'average rate: [0-9.]+' "$work/theirs.hz" | tail -n 1 | cut -d' ' -f3)
+      ours_rate=$(grep -oE 'average rate: [0-9.]+' "$work/ours.hz" | tail -n 1 | cut -d' ' -f3)
+    else
+      format='^(Subscribed to \[/all_kinds\]|[0-9.]+ (B|KB|MB)/s from [0-9]+ messages|[[:blank:]]Message size mean: [0-9.]+ (B|KB|MB) min: [0-9.]+ (B|KB|MB) max: [0-9.]+ (B|KB|MB))$'
+      theirs_rate=$(grep -oE '^[0-9.]+ (B|KB|MB)/s' "$work/theirs.bw" | tail -n 1 | cut -d' ' -f1)
+      ours_rate=$(grep -oE '^[0-9.]+ (B|KB|MB)/s' "$work/ours.bw" | tail -n 1 | cut -d' ' -f1)
+    fi
+    report=""
+    grep -vqE "$format" "$work/ours.$verb" && report+="  a line not in the real format"$'\n'
+    cmp -s "$work/ours.$verb.status" "$work/theirs.$verb.status" ||
+      report+="  exit status $(cat "$work/ours.$verb.status"), real $(cat "$work/theirs.$verb.status")"$'\n'
+    if [ -z "$theirs_rate" ] || [ -z "$ours_rate" ] ||
+      ! awk -v a="$ours_rate" -v b="$theirs_rate" 'BEGIN { exit !(a >= 0.95 * b && a <= 1.05 * b) }'; then
+      report+="  figure ${ours_rate:-none}, real ${theirs_rate:-none}"$'\n'
+    fi
+    if [ $verb = bw ] && ! diff <(grep Message "$work/theirs.bw" | tail -n 1) \
+      <(grep Message "$work/ours.bw" | tail -n 1) >/dev/null; then
+      report+="  message sizes differ"$'\n'
+    fi
+    if [ -n "$report" ]; then
+      differences=$((differences + 1))
+      printf 'DIFFERENT: ros2 topic %s /all_kinds\n%s' "$verb" "$report"
+      sed 's/^/    < /' "$work/theirs.$verb"
+      sed 's/^/    > /' "$work/ours.$verb"
+    fi
+  done
+else
+  echo "DIFFERENT: no topic cases: wire_test_msgs is not built against ROS 2 Humble (make build-ros2)"
+  differences=$((differences + 1))
 fi
 
 echo "cli_compare: $cases commands on both, $differences differing"

@@ -36,7 +36,7 @@ trap stop_all EXIT
 trap 'exit 130' INT TERM
 
 # side_argv ours|theirs [VAR=value...] COMMAND ARGS...: sets argv to run COMMAND with our
-# install or the real ROS 2 on $domain, bounded in time; VAR=value pairs (COLUMNS,
+# install or the real ROS 2 on $domain, bounded in time ($time_limit s); VAR=value pairs (COLUMNS,
 # ROS_SECURITY_*...) go into its environment. $theirs_overlay, if set, is a workspace's
 # local_setup.sh sourced on top of the real ROS 2.
 side_argv() {
@@ -44,7 +44,8 @@ side_argv() {
   [ "$1" = theirs ] && setup=$env_sh && overlay=${theirs_overlay:-}
   shift
   while [[ $# -gt 0 && $1 == [A-Z_]*=* ]]; do vars+=("$1"); shift; done
-  argv=(timeout -k 5 "${time_limit:-60}" env -i PATH=/usr/bin:/bin HOME="$HOME"
+  # $time_signal: the signal that ends it at the limit (a Ctrl-C: INT), its status kept.
+  argv=(timeout ${time_signal:+-s "$time_signal" --preserve-status} -k 5 "${time_limit:-60}" env -i PATH=/usr/bin:/bin HOME="$HOME"
     ROS_DOMAIN_ID="$domain" "${vars[@]}" bash -c '. "$0" >/dev/null 2>&1 || exit 3
       if [ -n "$1" ]; then . "$1" >/dev/null 2>&1 || exit 3; fi
       shift; exec "$@"' "$setup" "$overlay" "$@")

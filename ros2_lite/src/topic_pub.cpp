@@ -87,7 +87,11 @@ std::optional<std::string> topic_pub(const ParsedArgs& args, std::ostream& out, 
   catch_interrupts();
   const auto type = message_type_by_name(args.positionals.at("message_type"));
   const auto values = safe_load(values_text);
-  if (!values || !values->pairs) {
+  // PyYAML's errors end ros2 with a traceback; a document over several lines is not read.
+  if (!values) {
+    return "Failed to read the values as YAML: " + values_text;
+  }
+  if (!values->pairs) {
     return "The passed value needs to be a dictionary in YAML format";
   }
   std::shared_ptr<rclcpp::Node> node = direct.shared_node();

@@ -374,6 +374,10 @@ TEST_F(TopicVerbs, BadInputIsRefusedWithRos2topicsTexts) {
   }
   run = ros2_lite("44", {"topic", "pub", "--once", "/x", "geometry_msgs/msg/Twist", "[1, 2]"});
   EXPECT_EQ(run.err, "The passed value needs to be a dictionary in YAML format\n");
+  run = ros2_lite(
+      "44", {"topic", "pub", "--once", "/x", "geometry_msgs/msg/Twist", "{linear:\n {x: 1}}"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "Failed to read the values as YAML: {linear:\n {x: 1}}\n");
   // argparse's checks of the numbers.
   run = ros2_lite("44", {"topic", "pub", "-r", "0", "/x", "geometry_msgs/msg/Twist"});
   EXPECT_EQ(run.status, 2);
