@@ -17,13 +17,14 @@ enum class Nargs { kZero, kOne, kListOfOne, kOptional, kOneOrMore, kCommand };
 // One argument as argparse knows it.
 struct Argument {
   Argument(std::vector<std::string> flags, std::string dest, Nargs nargs, std::string help,
-           bool is_float = false, std::string metavar = "")
+           bool is_float = false, std::string metavar = "", bool exclusive = false)
       : flags(std::move(flags)),
         dest(std::move(dest)),
         nargs(nargs),
         help(std::move(help)),
         is_float(is_float),
-        metavar(std::move(metavar)) {}
+        metavar(std::move(metavar)),
+        exclusive(exclusive) {}
 
   std::vector<std::string> flags;  // as declared, "-a", "--all"; empty for a positional
   std::string dest;                // a positional's name; empty: from the first long flag
@@ -31,6 +32,9 @@ struct Argument {
   std::string help;
   bool is_float;        // type=float
   std::string metavar;  // a sub-command's; empty: argparse's default
+  // In a mutually exclusive group with the exclusive arguments next to it: in the
+  // usage as "[--a | --b]".
+  bool exclusive;
 };
 
 // A parser: "<prog> [-h] ..." with the arguments after -h and, if any, the

@@ -51,8 +51,21 @@ std::string joined(const std::vector<std::string>& parts) {
 // "[...]" groups ending before white space, else words.
 std::vector<std::string> usage_parts(const std::vector<const Argument*>& arguments) {
   std::string text;
+  bool in_group = false;
   for (const Argument* argument : arguments) {
-    text += (text.empty() ? "" : " ") + usage_part(*argument);
+    std::string part = usage_part(*argument);
+    if (argument->exclusive && !argument->flags.empty()) {
+      // argparse's group: the members' brackets give way to one pair around them.
+      part = part.substr(1, part.size() - 2);
+      if (in_group) {
+        text.pop_back();
+        text += " | " + part + "]";
+        continue;
+      }
+      part = "[" + part + "]";
+    }
+    in_group = argument->exclusive;
+    text += (text.empty() ? "" : " ") + part;
   }
   std::vector<std::string> parts;
   size_t i = 0;

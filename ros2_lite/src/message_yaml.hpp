@@ -20,6 +20,11 @@ using MessageMembers = rosidl_typesupport_introspection_cpp::MessageMembers;
 std::string message_to_yaml(const MessageMembers& members, const void* message,
                             bool as_given = false);
 
+// repr() of the message as rosidl's generated Python class writes it: the fields
+// by name, sequences of numbers as lists, fixed arrays of numbers as numpy prints
+// them. `as_given` as above, for the float32 fields a request was filled with.
+std::string message_repr(const MessageMembers& members, const void* message, bool as_given = false);
+
 // rosidl_runtime_py's set_message_fields on a message with its default values: each
 // value converted as Python converts it to the field's type (int("5"), str(1.5),
 // bool("no")...), then checked as the generated Python setters check it. The repr of
@@ -27,5 +32,8 @@ std::string message_to_yaml(const MessageMembers& members, const void* message,
 // 'x'"), ValueError(...), AssertionError("The 'order' field must be ...").
 std::optional<std::string> set_message_fields(const MessageMembers& members, void* message,
                                               const YamlNode& values);
+// The same, with str() of the exception instead of its repr, as `service call` prints it.
+std::optional<std::string> set_message_fields_str(const MessageMembers& members, void* message,
+                                                  const YamlNode& values);
 
 }  // namespace ros2_lite

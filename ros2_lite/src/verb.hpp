@@ -23,11 +23,20 @@ struct Verb {
       run;
 };
 
+// Ends the command with this exit status, after the message (if any) on standard
+// error: where ros2cli returns a status of its own rather than a failure's text.
+struct ExitStatus {
+  int code;
+  std::string message;
+};
+
 Verb send_goal_verb();
 std::vector<Verb> action_verbs();
 std::vector<Verb> node_verbs();
 std::vector<Verb> topic_verbs();
 std::vector<Verb> param_verbs();
 std::vector<Verb> security_verbs();
+std::vector<Verb> service_verbs();
+std::vector<Verb> interface_verbs();
 
 }  // namespace ros2_lite
