@@ -218,4 +218,35 @@ TEST(Interface, ShowFollowsNestedTypesOfTheIndex) {
   EXPECT_EQ(run.out, "\"id: 0\ndata: []\ntext: ''\n\"\n");
 }
 
+TEST(CommandLine, UnknownWordsNamedWithTheValidOnes) {
+  ToolRun run = ros2_lite("94", {"servce", "list"});
+  EXPECT_EQ(run.status, 2);
+  const std::string last_line = run.err.substr(run.err.rfind('\n', run.err.size() - 2) + 1);
+  EXPECT_EQ(last_line,
+            "ros2_lite: error: 'servce' is not a command of 'ros2_lite'; choose one of: action, "
+            "interface, node, param, security, service, topic\n");
+  run = ros2_lite("94", {"service", "lst"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("\nros2_lite service: error: 'lst' is not a verb of 'ros2_lite "
+                         "service'; choose one of: call, find, list, type\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.out, "");
+}
+
+// -s and --no-daemon are taken, as scripts written for ros2 pass them, and their help
+// says what ros2_lite does instead.
+TEST(CommandLine, SimTimeAndDaemonOptionsSayWhatTheyDo) {
+  const auto peer = start_peer("94");
+  const ToolRun run = ros2_lite("94", {"service", "list", "-s", "--no-daemon", "-c"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "8\n");
+  // The help's words, whatever the wrapping.
+  const std::string text =
+      std::regex_replace(ros2_lite("94", {"service", "list", "-h"}).out, std::regex("\\s+"), " ");
+  EXPECT_NE(text.find("ros2_lite has no ROS time"), std::string::npos) << text;
+  EXPECT_NE(text.find("ros2_lite has no daemon"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Enable ROS simulation time"), std::string::npos) << text;
+}
+
 }  // namespace
