@@ -47,9 +47,8 @@ std::string joined(const std::vector<std::string>& parts) {
   return text;
 }
 
-// The usage of some arguments split as argparse's part_regexp splits it:
-// "[...]" groups ending before white space, else words.
-std::vector<std::string> usage_parts(const std::vector<const Argument*>& arguments) {
+// The arguments' usage, a mutually exclusive group's members as "[--a | --b]".
+std::string usage_text(const std::vector<const Argument*>& arguments) {
   std::string text;
   bool in_group = false;
   for (const Argument* argument : arguments) {
@@ -67,6 +66,13 @@ std::vector<std::string> usage_parts(const std::vector<const Argument*>& argumen
     in_group = argument->exclusive;
     text += (text.empty() ? "" : " ") + part;
   }
+  return text;
+}
+
+// The usage of some arguments split as argparse's part_regexp splits it:
+// "[...]" groups ending before white space, else words.
+std::vector<std::string> usage_parts(const std::vector<const Argument*>& arguments) {
+  const std::string text = usage_text(arguments);
   std::vector<std::string> parts;
   size_t i = 0;
   while ((i = text.find_first_not_of(' ', i)) != std::string::npos) {
@@ -236,10 +242,7 @@ std::string format_usage(const Parser& parser, int width) {
   const auto positionals = with_help(parser, false);
   std::vector<const Argument*> all = optionals;
   all.insert(all.end(), positionals.begin(), positionals.end());
-  std::string usage = parser.prog;
-  for (const Argument* argument : all) {
-    usage += " " + usage_part(*argument);
-  }
+  const std::string usage = parser.prog + " " + usage_text(all);
   const size_t text_width = static_cast<size_t>(std::max(width, 0));
   if (prefix.size() + usage.size() <= text_width) {
     return prefix + usage;

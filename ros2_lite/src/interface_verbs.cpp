@@ -239,25 +239,40 @@ std::optional<std::string> interface_show(const ParsedArgs& args, std::ostream& 
 }
 
 // The message `interface proto` shows: a message itself, a service's request, an
-// action's goal, as rosidl_runtime_py imports them.
+// action's goal. Where rosidl_runtime_py's import fails, the last line of ros2's
+// traceback.
 std::optional<std::string> interface_proto(const ParsedArgs& args, std::ostream& out,
                                            std::ostream& /*err*/) {
   const std::string& type = args.positionals.at("type");
-  const size_t first = type.find('/'), last = type.rfind('/');
-  const std::string package = type.substr(0, first);
-  const std::string kind = first == last ? "" : type.substr(first + 1, last - first - 1);
-  const std::string name = type.substr(last + 1);
+  std::vector<std::string> module = split(type, '/');
+  const std::string name = module.back();
+  module.pop_back();
+  if (!package_prefix(module[0])) {
+    return "ModuleNotFoundError: No module named '" + module[0] + "'";
+  }
+  std::string module_name = module[0];
+  if (module.size() > 1) {
+    module_name += "." + module[1];
+    const auto entries = index_entries(*package_prefix(module[0]), module[0]);
+    const bool exists = std::any_of(entries.begin(), entries.end(), [&](const std::string& e) {
+      return e.rfind(module[1] + "/", 0) == 0;
+    });
+    if (!exists || module.size() > 2) {
+      return "ModuleNotFoundError: No module named '" +
+             (exists ? module_name + "." + module[2] : module_name) + "'";
+    }
+  }
   std::shared_ptr<const rclcpp_dds::DynamicType> message;
   for (const char* suffix : {"", "_Request", "_Goal"}) {
     try {
-      if (!message && first != std::string::npos && kind.find('/') == std::string::npos) {
-        message = rclcpp_dds::DynamicType::load(package + "/" + kind + "/" + name + suffix);
+      if (!message && module.size() == 2) {
+        message = rclcpp_dds::DynamicType::load(type + suffix);
       }
     } catch (const std::runtime_error&) {
     }
   }
   if (!message) {
-    return "The passed interface type is invalid: '" + type + "'";
+    return "AttributeError: module '" + module_name + "' has no attribute '" + name + "'";
   }
   auto instance = message->create();
   const std::string yaml = message_to_yaml(message->members(), instance.get());

@@ -8,6 +8,7 @@
 #include <memory>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "test_support/child_process.hpp"
@@ -216,6 +217,27 @@ TEST(Interface, ShowFollowsNestedTypesOfTheIndex) {
             "wire_test_msgs/msg/Empty\nwire_test_msgs/msg/Nested\nwire_test_msgs/srv/Echo\n");
   run = ros2_lite("94", {"interface", "proto", "wire_test_msgs/srv/Echo"});
   EXPECT_EQ(run.out, "\"id: 0\ndata: []\ntext: ''\n\"\n");
+  // Where Python's import fails: the last line of ros2's traceback.
+  const std::pair<const char*, const char*> refused[] = {
+      {"nope/msg/X", "ModuleNotFoundError: No module named 'nope'\n"},
+      {"wire_test_msgs/Echo", "AttributeError: module 'wire_test_msgs' has no attribute 'Echo'\n"},
+      {"wire_test_msgs/msg/Echo",
+       "AttributeError: module 'wire_test_msgs.msg' has no attribute 'Echo'\n"},
+      {"wire_test_msgs/srv/Echo/x",
+       "ModuleNotFoundError: No module named 'wire_test_msgs.srv.Echo'\n"},
+      {"std_msgs/srv/X", "ModuleNotFoundError: No module named 'std_msgs.srv'\n"},
+  };
+  for (const auto& [type, err] : refused) {
+    run = ros2_lite("94", {"interface", "proto", type});
+    EXPECT_EQ(run.status, 1) << type;
+    EXPECT_EQ(run.err, err) << type;
+  }
+  // The two comment options are one group, as argparse shows it.
+  EXPECT_EQ(
+      ros2_lite("94", {"interface", "show", "-h"})
+          .out.rfind("usage: ros2_lite interface show [-h] [--all-comments | --no-comments] type\n",
+                     0),
+      0u);
 }
 
 TEST(CommandLine, UnknownWordsNamedWithTheValidOnes) {
