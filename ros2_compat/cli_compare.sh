@@ -38,7 +38,25 @@ for verb in "node list" "node info" "topic info" "topic list" "topic type" "topi
   # shellcheck disable=SC2086
   c $verb -h
 done
-c node lst
+# An unknown verb or command: the same usage and status; ros2_lite names the word plainly.
+streams="out status" c node lst
+ours_err_is "usage: ros2 node [-h]
+                 Call \`ros2 node <command> -h\` for more detailed usage. ...
+ros2 node: error: 'lst' is not a verb of 'ros2 node'; choose one of: info, list"
+streams="out status" c servce list
+ours_err_is "usage: ros2 [-h] [--use-python-default-buffering]
+            Call \`ros2 <command> -h\` for more detailed usage. ...
+ros2: error: 'servce' is not a command of 'ros2'; choose one of: action, interface, node, param, security, service, topic"
+c service
+c interface
+for verb in "service list" "service type" "service find" "service call" "interface list" \
+  "interface packages" "interface package" "interface show" "interface proto"; do
+  # shellcheck disable=SC2086
+  c $verb -h
+done
+c service call
+c service call /x rcl_interfaces/srv/GetParameters -r abc
+c interface show --all-comments --no-comments geometry_msgs/msg/Twist
 c node info
 c node list extra
 c node list --spin-time soon
@@ -90,6 +108,11 @@ c topic type --no-daemon /cmd_vel
 c topic type --no-daemon /nothing
 c topic find --no-daemon geometry_msgs/msg/Twist
 c topic find --no-daemon -c nav_msgs/msg/Odometry
+c service list --no-daemon
+c service list --no-daemon -t
+c service list --no-daemon -c
+c service list --no-daemon --include-hidden-services -t
+c service --include-hidden-services list --no-daemon -s
 c param list --no-daemon
 c param list --no-daemon --filter '(?i)SEED'
 c param list --no-daemon --include-hidden-nodes align_controller
@@ -103,6 +126,13 @@ c action info dock -t
 c action info /undock -c
 c action info /nothing
 c action info /a//b
+# Nor have service type and find.
+c service type /align_controller/get_parameters
+c service type /robot1/dock1/set_parameters
+c service type /nothing
+c service find rcl_interfaces/srv/GetParameters
+c service find -c rcl_interfaces/srv/ListParameters
+c service find rcl_interfaces/srv/Nothing
 theirs ros2 daemon stop >/dev/null 2>&1
 
 # Named nodes: both sides at once.
@@ -146,6 +176,46 @@ for value in '"\u00e9"' '"tab\there"' "'it''s'" '!!str 12' '"line one\nline two"
   c param dump --no-daemon /param_peer
 done
 c param set --no-daemon /robot1/dock1 kp_w_ 2.0
+
+# Services of the running nodes: their parameter services, called by type name.
+c service call /align_controller/get_parameters rcl_interfaces/srv/GetParameters \
+  '{names: [kp_w_, lower_w_, nothing]}'
+c service call /robot1/dock1/list_parameters rcl_interfaces/srv/ListParameters '{depth: 1}'
+c service call /docking_sim/describe_parameters rcl_interfaces/GetParameters '{names: [seed]}'
+c service call /docking_sim/describe_parameters rcl_interfaces/srv/DescribeParameters \
+  '{names: [seed]}'
+c service call /docking_sim/set_parameters rcl_interfaces/srv/SetParameters \
+  "{parameters: [{name: seed, value: {type: 2, integer_value: 3}}]}"
+c service call /param_peer/get_parameter_types rcl_interfaces/srv/GetParameterTypes \
+  '{names: [gain, text, count]}'
+for type in nope/srv/X rcl_interfaces/msg/ParameterValue rcl_interfaces rcl_interfaces/srv/ \
+  rcl_interfaces/srv/Nope; do
+  c service call /param_peer/get_parameters "$type"
+done
+for values in '{foo: 1}' '{names: 5}' '{names: [1, 2]}' '5' '{}' "{names: ['a b']}"; do
+  c service call /param_peer/get_parameters rcl_interfaces/srv/GetParameters "$values"
+done
+c service call /param_peer/get_parameters rcl_interfaces/srv/GetParameters -r 0
+
+# Interfaces of the packages both sides hold alike.
+for type in geometry_msgs/msg/PoseStamped nav_msgs/msg/Odometry action_msgs/srv/CancelGoal \
+  rcl_interfaces/srv/SetParameters std_msgs/msg/Header builtin_interfaces/msg/Time; do
+  c interface show "$type"
+  c interface show --no-comments "$type"
+  c interface show --all-comments "$type"
+  c interface proto "$type"
+done
+c interface proto --no-quotes geometry_msgs/msg/Twist
+for type in geometry_msgs/Twist geometry_msgs/msg/Nope nope/msg/X geometry_msgs//Twist \
+  geometry_msgs/../x/y; do
+  c interface show "$type"
+done
+for type in geometry_msgs/Twist geometry_msgs/msg/Nope nope/msg/X std_msgs/srv/X; do
+  c interface proto "$type"
+done
+for package in builtin_interfaces action_msgs unique_identifier_msgs nope; do
+  sorted=1 c interface package "$package"
+done
 for value in 1_000 0b101 1.0; do
   c param set --no-daemon /param_peer count "$value"
   c param get --no-daemon /param_peer count

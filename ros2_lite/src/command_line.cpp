@@ -385,12 +385,15 @@ class ArgparseRun {
         const auto& commands = parser_.commands;
         if (std::none_of(commands.begin(), commands.end(),
                          [&](const auto& c) { return c.first == values[0]; })) {
+          // Plainer than argparse's "argument <its help>: invalid choice": the word
+          // refused and the valid ones. The top level has commands, the levels below verbs.
           std::string choices;
           for (const auto& command : commands) {
-            choices += (choices.empty() ? "" : ", ") + python_str_repr(command.first);
+            choices += (choices.empty() ? "" : ", ") + command.first;
           }
-          throw argument_error(action, "invalid choice: " + python_str_repr(values[0]) +
-                                           " (choose from " + choices + ")");
+          const bool top = parser_.prog.find(' ') == std::string::npos;
+          throw UsageError("'" + values[0] + "' is not a " + (top ? "command" : "verb") + " of '" +
+                           parser_.prog + "'; choose one of: " + choices);
         }
         parsed_.command = values[0];
         parsed_.rest.assign(values.begin() + 1, values.end());

@@ -39,8 +39,17 @@ std::vector<Argument> DirectNode::options(const std::vector<Argument>& own) {
        "Spin time in seconds to wait for discovery (only applies when not using an already "
        "running daemon)",
        true},
-      {{"-s", "--use-sim-time"}, "", Nargs::kZero, "Enable ROS simulation time"},
-      {{"--no-daemon"}, "", Nargs::kZero, "Do not spawn nor use an already running daemon"}};
+      // Scripts written for ros2 pass these; what ros2_lite does with them is said here.
+      {{"-s", "--use-sim-time"},
+       "",
+       Nargs::kZero,
+       "Accepted for scripts written for ros2; ros2_lite has no ROS time: the discovery wait "
+       "is --spin-time seconds of wall time, not of /clock"},
+      {{"--no-daemon"},
+       "",
+       Nargs::kZero,
+       "Accepted for scripts written for ros2; ros2_lite has no daemon and always discovers "
+       "the graph itself"}};
   options.insert(options.end(), own.begin(), own.end());
   return options;
 }

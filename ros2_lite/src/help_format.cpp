@@ -48,19 +48,24 @@ std::string joined(const std::vector<std::string>& parts) {
   return text;
 }
 
-// The usage of some arguments split as argparse's part_regexp splits it:
-// "[...]" groups ending before white space, else words.
-std::vector<std::string> usage_parts(const std::vector<const Argument*>& arguments) {
+// The arguments' usage, a mutually exclusive pair of options as "[-a | -b B]".
+std::string usage_text(const std::vector<const Argument*>& arguments) {
   std::string text;
   for (size_t n = 0; n < arguments.size(); ++n) {
     std::string part = usage_part(*arguments[n]);
-    // A mutually exclusive pair of options: "[-a | -b B]".
     if (arguments[n]->exclusive_with_next && n + 1 < arguments.size()) {
       const std::string second = usage_part(*arguments[++n]);
       part = part.substr(0, part.size() - 1) + " | " + second.substr(1);
     }
     text += (text.empty() ? "" : " ") + part;
   }
+  return text;
+}
+
+// The usage of some arguments split as argparse's part_regexp splits it:
+// "[...]" groups ending before white space, else words.
+std::vector<std::string> usage_parts(const std::vector<const Argument*>& arguments) {
+  const std::string text = usage_text(arguments);
   std::vector<std::string> parts;
   size_t i = 0;
   while ((i = text.find_first_not_of(' ', i)) != std::string::npos) {
@@ -308,10 +313,7 @@ std::string format_usage(const Parser& parser, int width) {
   const auto positionals = with_help(parser, false);
   std::vector<const Argument*> all = optionals;
   all.insert(all.end(), positionals.begin(), positionals.end());
-  std::string usage = parser.prog;
-  for (const Argument* argument : all) {
-    usage += " " + usage_part(*argument);
-  }
+  const std::string usage = parser.prog + " " + usage_text(all);
   const size_t text_width = static_cast<size_t>(std::max(width, 0));
   if (prefix.size() + usage.size() <= text_width) {
     return prefix + usage;

@@ -26,9 +26,13 @@ struct Command {
 
 const std::vector<Command> kCommands{
     {"action", "Various action related sub-commands", {}},
+    {"interface", "Show information about ROS interfaces", {}},
     {"node", "Various node related sub-commands", {}},
     {"param", "Various param related sub-commands", {}},
     {"security", "Various security related sub-commands", {}},
+    {"service",
+     "Various service related sub-commands",
+     {{{"--include-hidden-services"}, "", Nargs::kZero, "Consider hidden services as well"}}},
     {"topic",
      "Various topic related sub-commands",
      {{{"--include-hidden-topics"}, "", Nargs::kZero, "Consider hidden topics as well"}}},
@@ -36,8 +40,9 @@ const std::vector<Command> kCommands{
 
 std::vector<ros2_lite::Verb> all_verbs() {
   std::vector<ros2_lite::Verb> verbs = ros2_lite::action_verbs();
-  for (auto more : {ros2_lite::node_verbs(), ros2_lite::topic_verbs(), ros2_lite::param_verbs(),
-                    ros2_lite::security_verbs()}) {
+  for (auto more :
+       {ros2_lite::node_verbs(), ros2_lite::topic_verbs(), ros2_lite::param_verbs(),
+        ros2_lite::security_verbs(), ros2_lite::service_verbs(), ros2_lite::interface_verbs()}) {
     for (auto& verb : more) {
       verbs.push_back(std::move(verb));
     }
@@ -153,6 +158,9 @@ int main(int argc, char** argv) {
     }
     return 0;
   } catch (const ros2_lite::ExitStatus& status) {
+    if (!status.message.empty()) {
+      std::cerr << status.message << std::endl;
+    }
     return status.code;
   } catch (const ros2_lite::HelpRequested&) {
     std::cout << ros2_lite::format_help(*level, width);

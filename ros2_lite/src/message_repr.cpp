@@ -14,7 +14,7 @@ namespace {
 
 using namespace introspection;  // NOLINT: the field helpers are this file's vocabulary
 
-std::string repr(const MessageMembers& members, const void* message);
+std::string repr(const MessageMembers& members, const void* message, bool as_given);
 
 bool is_number(uint8_t type_id) {
   return type_id != ts::ROS_TYPE_BOOLEAN && type_id != ts::ROS_TYPE_OCTET &&
@@ -22,8 +22,9 @@ bool is_number(uint8_t type_id) {
          type_id != ts::ROS_TYPE_MESSAGE;
 }
 
-// A single field holds what it was given: a float32 is the Python float that was typed.
-std::string scalar(const MessageMember& m, const void* v, bool single) {
+// A single float32 field of a message Python filled itself holds the float it was given;
+// received, or in an array, it is the double the float32 widens to.
+std::string scalar(const MessageMember& m, const void* v, bool single, bool as_given) {
   switch (m.type_id_) {
     case ts::ROS_TYPE_BOOLEAN:
       return python_bool(*static_cast<const bool*>(v));
@@ -34,9 +35,9 @@ std::string scalar(const MessageMember& m, const void* v, bool single) {
     case ts::ROS_TYPE_WSTRING:
       return python_str_repr(wide_to_utf8(*static_cast<const std::u16string*>(v)));
     case ts::ROS_TYPE_MESSAGE:
-      return repr(nested(m), v);
+      return repr(nested(m), v, as_given);
     default:
-      if (m.type_id_ == ts::ROS_TYPE_FLOAT && single) {
+      if (m.type_id_ == ts::ROS_TYPE_FLOAT && single && as_given) {
         return python_float32(*static_cast<const float*>(v));
       }
       if (is_float(m.type_id_)) {
@@ -149,7 +150,7 @@ std::string fixed_array(const MessageMember& m, const void* field) {
   } else {
     size_t widest = 0;
     for (size_t i = 0; i < n; ++i) {
-      words.push_back(scalar(m, m.get_const_function(field, i), false));
+      words.push_back(scalar(m, m.get_const_function(field, i), false, false));
       widest = std::max(widest, words.back().size());
     }
     for (auto& word : words) {
@@ -163,9 +164,9 @@ std::string fixed_array(const MessageMember& m, const void* field) {
   return numpy_repr(words, numpy_dtype(m.type_id_));
 }
 
-std::string field_repr(const MessageMember& m, const void* field) {
+std::string field_repr(const MessageMember& m, const void* field, bool as_given) {
   if (!m.is_array_) {
-    return scalar(m, field, true);
+    return scalar(m, field, true, as_given);
   }
   const bool numeric = is_number(m.type_id_);
   if (!is_sequence(m) && (numeric || m.type_id_ == ts::ROS_TYPE_BOOLEAN)) {
@@ -181,13 +182,13 @@ std::string field_repr(const MessageMember& m, const void* field) {
       m.fetch_function(field, i, &b);
       out += python_bool(b);
     } else {
-      out += scalar(m, m.get_const_function(field, i), false);
+      out += scalar(m, m.get_const_function(field, i), false, as_given);
     }
   }
   return out + "]";
 }
 
-std::string repr(const MessageMembers& members, const void* message) {
+std::string repr(const MessageMembers& members, const void* message, bool as_given) {
   std::string type = message_type_name(members);
   std::replace(type.begin(), type.end(), '/', '.');
   std::string out = type + "(";
@@ -196,19 +197,19 @@ std::string repr(const MessageMembers& members, const void* message) {
     out += first ? "" : ", ";
     first = false;
     out += std::string(m->name_) + "=" +
-           field_repr(*m, static_cast<const unsigned char*>(message) + m->offset_);
+           field_repr(*m, static_cast<const unsigned char*>(message) + m->offset_, as_given);
   }
   return out + ")";
 }
 
 }  // namespace
 
-std::string message_repr(const MessageMembers& members, const void* message) {
-  return repr(members, message);
+std::string message_repr(const MessageMembers& members, const void* message, bool as_given) {
+  return repr(members, message, as_given);
 }
 
 std::string message_field_repr(const MessageMember& m, const void* field) {
-  return field_repr(m, field);
+  return field_repr(m, field, false);
 }
 
 }  // namespace ros2_lite

@@ -36,7 +36,8 @@ std::string message_to_csv(const MessageMembers& members, const void* message,
                            const MessageTextOptions& options);
 // The repr of a message as rosidl's generated Python class writes it, as Python
 // holds it once filled from YAML: "std_msgs.msg.String(data='hi')".
-std::string message_repr(const MessageMembers& members, const void* message);
+// `as_given` as above: a request filled from YAML keeps its float32 fields' doubles.
+std::string message_repr(const MessageMembers& members, const void* message, bool as_given = false);
 // The repr of one field of a message, as that field's part of message_repr.
 std::string message_field_repr(const rosidl_typesupport_introspection_cpp::MessageMember& m,
                                const void* field);
@@ -54,5 +55,8 @@ std::string message_type_name(const MessageMembers& members);
 // 'x'"), ValueError(...), AssertionError("The 'order' field must be ...").
 std::optional<std::string> set_message_fields(const MessageMembers& members, void* message,
                                               const YamlNode& values);
+// The same, with str() of the exception instead of its repr, as `service call` prints it.
+std::optional<std::string> set_message_fields_str(const MessageMembers& members, void* message,
+                                                  const YamlNode& values);
 
 }  // namespace ros2_lite

@@ -157,4 +157,14 @@ std::optional<std::vector<uint32_t>> code_points(const std::string& text) {
   return codes;
 }
 
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1) {
+    parts.push_back(text.substr(start, at - start));
+  }
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
 }  // namespace ros2_lite

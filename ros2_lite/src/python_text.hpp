@@ -27,6 +27,9 @@ std::string utf8(uint32_t code);
 // The code points of UTF-8 text; nullopt where it is not valid UTF-8.
 std::optional<std::vector<uint32_t>> code_points(const std::string& text);
 
+// str.split(separator): every piece, empty ones too.
+std::vector<std::string> split(const std::string& text, char separator);
+
 // The values' texts joined by ", ".
 template <class T, class F>
 std::string joined(const std::vector<T>& values, F text_of) {

@@ -7,6 +7,7 @@
 
 #include "action_name.hpp"
 #include "message_yaml.hpp"
+#include "python_text.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "rclcpp/typesupport_helpers.hpp"
 #include "rclcpp_action/generic_client.hpp"
@@ -25,12 +26,7 @@ extern "C" void on_interrupt(int) { g_interrupted = 1; }
 // The type as rosidl_runtime_py's get_action reads it ("pkg/Type" is "pkg/action/Type"),
 // or nullopt where it fails: not an action of an installed package.
 std::optional<std::string> action_type_of(const std::string& given) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  for (size_t slash; (slash = given.find('/', start)) != std::string::npos; start = slash + 1) {
-    parts.push_back(given.substr(start, slash - start));
-  }
-  parts.push_back(given.substr(start));
+  std::vector<std::string> parts = split(given, '/');
   if (parts.size() == 2) {
     parts.insert(parts.begin() + 1, "action");
   }

@@ -370,14 +370,36 @@ class FieldSetter {
 
 }  // namespace
 
-std::optional<std::string> set_message_fields(const MessageMembers& members, void* message,
-                                              const YamlNode& values) {
+namespace {
+
+std::optional<PyError> populate(const MessageMembers& members, void* message,
+                                const YamlNode& values) {
   try {
     FieldSetter().message(members, message, values);
     return std::nullopt;
   } catch (const PyError& error) {
-    return error.type + "(" + python_str_repr(error.message) + ")";
+    return error;
   }
+}
+
+}  // namespace
+
+std::optional<std::string> set_message_fields(const MessageMembers& members, void* message,
+                                              const YamlNode& values) {
+  const auto error = populate(members, message, values);
+  if (!error) {
+    return std::nullopt;
+  }
+  return error->type + "(" + python_str_repr(error->message) + ")";
+}
+
+std::optional<std::string> set_message_fields_str(const MessageMembers& members, void* message,
+                                                  const YamlNode& values) {
+  const auto error = populate(members, message, values);
+  if (!error) {
+    return std::nullopt;
+  }
+  return error->message;
 }
 
 }  // namespace ros2_lite

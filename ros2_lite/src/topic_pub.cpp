@@ -116,7 +116,7 @@ std::optional<std::string> topic_pub(const ParsedArgs& args, std::ostream& out, 
     return "Failed to populate field: " + exception_str(*error);
   }
   out << "publisher: beginning loop" << std::endl;
-  const std::string text = message_repr(type->members(), message.get());
+  const std::string text = message_repr(type->members(), message.get(), true);
   long long count = 0;
   const auto publish = [&] {
     ++count;

@@ -23,10 +23,12 @@ struct Verb {
       run;
 };
 
-// A verb ending with an exit status of its own and nothing more to print: ros2cli's
-// `return 1` of `topic type`, or the status of the signal that ended it.
+// Ends the command with this exit status, after the message (if any) on standard
+// error: where ros2cli returns a status of its own rather than a failure's text, or
+// the status of the signal that ended it.
 struct ExitStatus {
   int code;
+  std::string message;
 };
 
 Verb send_goal_verb();
@@ -38,5 +40,7 @@ std::vector<Verb> node_verbs();
 std::vector<Verb> topic_verbs();
 std::vector<Verb> param_verbs();
 std::vector<Verb> security_verbs();
+std::vector<Verb> service_verbs();
+std::vector<Verb> interface_verbs();
 
 }  // namespace ros2_lite

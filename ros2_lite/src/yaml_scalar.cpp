@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "command_line.hpp"
+#include "python_text.hpp"
 
 namespace ros2_lite {
 namespace {
@@ -80,18 +81,6 @@ std::optional<Wide> python_int(const std::string& text, int base) {
     magnitude = magnitude * base + digit;
   }
   return negative ? -magnitude : magnitude;
-}
-
-std::vector<std::string> split(const std::string& text, char separator) {
-  std::vector<std::string> parts(1);
-  for (const char c : text) {
-    if (c == separator) {
-      parts.emplace_back();
-    } else {
-      parts.back() += c;
-    }
-  }
-  return parts;
 }
 
 // SafeConstructor.construct_yaml_int

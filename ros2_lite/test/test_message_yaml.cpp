@@ -161,7 +161,7 @@ std::string texts_of(const std::string& yaml) {
   ros2_lite::MessageTextOptions one_no_str;
   one_no_str.truncate_length = 1;
   one_no_str.no_str = true;
-  return "--- repr\n" + ros2_lite::message_repr(members, &message) + "\n--- yaml -l 2\n" +
+  return "--- repr\n" + ros2_lite::message_repr(members, &message, true) + "\n--- yaml -l 2\n" +
          ros2_lite::message_to_yaml(members, &message, two) + "--- yaml --no-arr --no-str\n" +
          ros2_lite::message_to_yaml(members, &message, abbreviated) + "--- csv\n" +
          ros2_lite::message_to_csv(members, &message, long_enough) + "\n--- csv -l 1 --no-str\n" +
@@ -189,6 +189,49 @@ TEST(TopicText, NoOptionsIsPlainYaml) {
   cut.truncate_length = 128;
   const std::string text = ros2_lite::message_to_yaml(members, &message, cut);
   EXPECT_NE(text.find("- " + std::string(128, 'x') + "...\n"), std::string::npos) << text;
+}
+
+}  // namespace
+
+namespace {
+
+// repr() as `service call` prints requests and responses; the texts are what the real
+// ROS 2 Humble's generated Python class printed for the same messages.
+TEST(MessageRepr, AsRosidlPythonClassesPrintIt) {
+  AllKinds message;
+  const auto& members = rclcpp_dds::message_members<AllKinds>();
+  EXPECT_EQ(
+      ros2_lite::message_repr(members, &message),
+      "wire_test_msgs.msg.AllKinds(flag=True, octet=b'\\xab', letter=65, f32=-1.5, f64=0.125, "
+      "i8=-8, u8=200, i16=-300, u16=60000, i32=-70000, u32=4000000000, i64=-5000000000, "
+      "u64=10000000000000000000, text='default text', wide='', short_text='bounded', "
+      "i16_array=array([-1,  0,  1], dtype=int16), string_array=['a', 'b, c'], "
+      "nested_array=[wire_test_msgs.msg.Nested(tag=0, value=0.0, label=''), "
+      "wire_test_msgs.msg.Nested(tag=0, value=0.0, label='')], bools_bounded=[True], "
+      "f64_bounded=[], strings_bounded=[], nested_bounded=[], bools=[], u32s=[7, 8], "
+      "strings=[], nested=[])");
+  message.f32 = 0.1f;
+  message.f64_bounded = {1.5, 2.0};
+  message.i16_array = {-300, 7, 0};
+  message.nested_array[0].label = "it's";
+  message.nested_bounded = {message.nested_array[0]};
+  message.u32s = {1};
+  const std::string changed = ros2_lite::message_repr(members, &message, true);
+  for (const char* part :
+       {"f32=0.1, ", "i16_array=array([-300,    7,    0], dtype=int16), ",
+        "nested_array=[wire_test_msgs.msg.Nested(tag=0, value=0.0, label=\"it's\"), ",
+        "f64_bounded=[1.5, 2.0], ",
+        "nested_bounded=[wire_test_msgs.msg.Nested(tag=0, value=0.0, label=\"it's\")], ",
+        "u32s=[1], "}) {
+    EXPECT_NE(changed.find(part), std::string::npos) << part << " in " << changed;
+  }
+  // Received, a float32 is the double it widens to.
+  EXPECT_NE(ros2_lite::message_repr(members, &message).find("f32=0.10000000149011612, "),
+            std::string::npos);
+  wire_test_msgs::msg::Empty empty;
+  EXPECT_EQ(
+      ros2_lite::message_repr(rclcpp_dds::message_members<wire_test_msgs::msg::Empty>(), &empty),
+      "wire_test_msgs.msg.Empty()");
 }
 
 }  // namespace

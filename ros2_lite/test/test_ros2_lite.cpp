@@ -12,35 +12,23 @@
 #include <vector>
 
 #include "test_support/child_process.hpp"
+#include "tool_run.hpp"
 
 namespace {
 
 using std::chrono::milliseconds;
 using test_support::ChildProcess;
 
-constexpr milliseconds kTimeout{15000};
-
-ChildProcess::Options on_domain(const std::string& domain_id) {
-  ChildProcess::Options options;
-  options.set_env = {"ROS_DOMAIN_ID=" + domain_id};
-  return options;
-}
-
-struct ToolRun {
-  int status;
-  std::string out;
-  std::string err;
-};
+using ros2_lite_test::kTimeout;
+using ros2_lite_test::on_domain;
+using ros2_lite_test::ToolRun;
 
 // A generous spin time: the peer is already up, so discovery is the only wait.
 ToolRun ros2_lite(const std::string& domain_id, std::vector<std::string> args) {
-  args.insert(args.begin(), ROS2_LITE);
-  if (args.size() >= 3) {
-    args.insert(args.begin() + 3, {"--spin-time", "2"});
+  if (args.size() >= 2) {
+    args.insert(args.begin() + 2, {"--spin-time", "2"});
   }
-  ChildProcess tool(args, on_domain(domain_id));
-  const std::optional<int> status = tool.wait_exit(kTimeout);
-  return {status.value_or(-1), tool.stdout_text(), tool.stderr_text()};
+  return ros2_lite_test::run_tool(domain_id, args);
 }
 
 std::unique_ptr<ChildProcess> start_peer(const std::string& domain_id,
