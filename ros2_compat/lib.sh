@@ -147,11 +147,16 @@ c() {
     [ -n "$parallel" ] || wait "${both[@]}"
   done
   wait "${both[@]}"
-  # $sorted: standard output in any order (Python prints some sets as they come).
-  if [ -n "${sorted:-}" ]; then
-    sort -o "$work/ours.out" "$work/ours.out"
-    sort -o "$work/theirs.out" "$work/theirs.out"
-  fi
+  # $sorted: standard output in any order (Python prints some sets as they come);
+  # $dropped: a pattern of lines of standard output left out on both sides.
+  local side_out
+  for side_out in "$work/ours.out" "$work/theirs.out"; do
+    [ -z "${sorted:-}" ] || sort -o "$side_out" "$side_out"
+    if [ -n "${dropped:-}" ]; then
+      grep -Ev "$dropped" "$side_out" >"$side_out.kept"
+      mv "$side_out.kept" "$side_out"
+    fi
+  done
   local report=""
   for stream in ${streams:-out err status}; do
     if ! diff <(masked "$work/theirs.$stream") <(masked "$work/ours.$stream") \
