@@ -228,6 +228,9 @@ std::optional<std::string> topic_echo(const ParsedArgs& args, std::ostream& out,
       });
   while (!failure && !echo.done() && interrupt_signal() == 0 && rclcpp::ok()) {
     rclcpp::spin_some(direct.shared_node());
+    // spin_some takes one message a call: a fast publisher's queue is emptied here.
+    while (!failure && !echo.done() && subscription->take_and_dispatch()) {
+    }
     rclcpp::sleep_for(std::chrono::milliseconds(1));
   }
   if (failure || echo.done()) {
