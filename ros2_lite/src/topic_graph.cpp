@@ -85,6 +85,6 @@ void catch_interrupts() {
 
 int interrupt_signal() { return g_signal; }
 
-void exit_for_signal() { throw ExitStatus{g_signal == SIGTERM ? 15 : 2}; }
+void exit_for_signal() { throw ExitStatus{g_signal == SIGTERM ? 15 : 2, ""}; }
 
 }  // namespace ros2_lite

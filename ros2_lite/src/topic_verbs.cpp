@@ -89,7 +89,7 @@ std::optional<std::string> topic_type(const ParsedArgs& args, std::ostream& out,
   }
   const auto found = topics.find(args.positionals.at("topic_name"));
   if (found == topics.end()) {
-    throw ExitStatus{1};
+    throw ExitStatus{1, ""};
   }
   for (const auto& type : found->second) {
     out << type << "\n";
