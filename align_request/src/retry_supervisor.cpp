@@ -458,7 +458,8 @@ void RetrySupervisor::judge_start(double now) {
                  target, options_.backoff_speed));
   phase_ = Phase::kStage;
   stage_at_ = now;
-  backoff_.begin(now, seen_, target, options_.backoff_speed, Backoff::kStartAllowance, "staging");
+  backoff_.begin(now, seen_, target, options_.backoff_speed, Backoff::kStartAllowance, "staging",
+                 kStageView);
 }
 
 void RetrySupervisor::tick_stage(double now) {

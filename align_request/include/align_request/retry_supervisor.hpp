@@ -135,6 +135,9 @@ class RetrySupervisor {
   // staging distance: at the back-off's steering 0.3 m off comes within 3 to 5 cm of the
   // axis in 1 m; 0.8 m off, to 0.2 to 0.35 m.
   static constexpr double kStageRun = 1.0;  // m
+  // The staging keeps the station this close to the camera's axis: a 120 degree camera's
+  // half field less the overshoot of a turn at 0.2 rad/s through the camera's latency.
+  static constexpr double kStageView = 0.7;  // rad
   // A shorter drive would not bring the robot onto the axis: attempt 1 from where it stands.
   static constexpr double kStageMinRun = 0.3;  // m
   // For a camera pose to judge the start by; without one the attempt starts as without
