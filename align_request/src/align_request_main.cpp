@@ -103,6 +103,7 @@ int run(const align_request::Options& options) {
       supervisor.tick(now());
       progress(supervisor.backing_off() ? "backing off"
                : supervisor.searching() ? "searching"
+               : supervisor.staging()   ? "staging"
                                         : "docking");
       rate.sleep();
     }

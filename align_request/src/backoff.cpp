@@ -8,8 +8,9 @@
 namespace align_request {
 
 void Backoff::begin(double now, const Observations& seen, double target, double speed, double least,
-                    const char* name) {
+                    const char* name, double view) {
   name_ = name;
+  view_ = view;
   target_ = target;
   speed_ = speed;
   started_at_ = now;
@@ -66,7 +67,14 @@ void Backoff::halt() { out_.velocity(0.0, 0.0); }
 
 double Backoff::turn_rate(const Observations& seen) const {
   // The robot's heading in the station's frame is -theta; 0 faces away from it.
-  const double w = -kHeadingGain * (-seen.heading() + std::atan(kAxisGain * seen.off_axis()));
+  const double heading = -seen.heading();
+  double aim = -std::atan(kAxisGain * seen.off_axis());
+  if (view_ > 0.0) {
+    // Far off the axis the aim would turn the station out of the rear camera's view.
+    const double station = heading + seen.off_camera_axis();
+    aim = std::clamp(aim, station - view_, station + view_);
+  }
+  const double w = -kHeadingGain * (heading - aim);
   return std::clamp(w, -kMaxTurnRate, kMaxTurnRate);
 }
 

@@ -58,6 +58,10 @@ std::optional<StationPose> Observations::station(double now) const {
 
 double Observations::distance() const { return std::hypot(x_, y_); }
 
+double Observations::off_camera_axis() const {
+  return std::remainder(std::atan2(y_, x_) - M_PI, 2.0 * M_PI);
+}
+
 double Observations::off_axis() const {
   // y of the robot in the station's frame: the inverse of the station's pose.
   return std::sin(theta_) * x_ - std::cos(theta_) * y_;

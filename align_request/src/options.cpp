@@ -12,7 +12,7 @@ namespace align_request {
 const char* const kUsage =
     "usage: align_request dock|retry [--timeout SECONDS] [--attempts N]\n"
     "                    [--staging-distance M] [--backoff-speed V] [--perception-timeout S]\n"
-    "                    [--ros-args ...]\n"
+    "                    [--stage-first] [--ros-args ...]\n"
     "  dock    request a docking and wait for its result; after a failed attempt,\n"
     "          back off to the staging distance and try again\n"
     "  retry   request a retry check; only a refusal is answered\n"
@@ -22,6 +22,9 @@ const char* const kUsage =
     "  --backoff-speed V       forward speed of the back-off in m/s (default 0.1, at most 0.2)\n"
     "  --perception-timeout S  seconds without a change in the camera pose before an attempt\n"
     "                          is paused and the robot stopped (default 1, above 0.1, at most 10)\n"
+    "  --stage-first           before the first attempt, drive a robot that stands closer than\n"
+    "                          the staging distance or more than 0.2 m off the axis out onto\n"
+    "                          the station's axis first\n"
     "exit status: 0 docked, 1 failure reported (or retry refused), 2 no result (no\n"
     "controller, timeout or interrupted), 4 retry check not refused within the timeout,\n"
     "64 bad usage, 69 middleware failure (ROS_DOMAIN_ID, CYCLONEDDS_URI...)\n";
@@ -98,6 +101,8 @@ std::optional<std::string> parse_options(const std::vector<std::string>& args, O
       ++i;  // the closing "--", if any
     } else if (a == "-h" || a == "--help") {
       out.help = true;
+    } else if (a == "--stage-first") {
+      out.stage_first = true;
     } else if (option != std::end(numbers)) {
       const std::string name = option->first->name;
       if (a == name && i + 1 == args.size()) {

@@ -1,24 +1,35 @@
 #include "align_request/retry_supervisor.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "text.hpp"
 
 namespace align_request {
 
+namespace {
+
+// A drive stopped by a still camera has lost perception; by its other bounds, the drive.
+EndReason reason_of(const Backoff::Stop& stop) {
+  return stop.limit == Backoff::Limit::kCameraStill ? EndReason::kPerceptionFrozen
+                                                    : EndReason::kBackoffStopped;
+}
+
+}  // namespace
+
 RetrySupervisor::RetrySupervisor(const Options& options, SupervisorOutputs& out)
     : options_(options), out_(out), backoff_(out), search_(out) {}
 
 void RetrySupervisor::start(double now) {
   begin_run(now, options_.attempts, options_.staging_distance, false);
-  request_attempt(now);
+  first_attempt(now);
 }
 
 void RetrySupervisor::dock(double now, const DockRun& run) {
   begin_run(now, run.attempts, run.staging_distance, true);
   controller_timeout_ = run.controller_timeout;
   if (controller_) {
-    request_attempt(now);
+    first_attempt(now);
   } else {
     out_.line("waiting for align_controller");
     phase_ = Phase::kWaiting;
@@ -94,6 +105,15 @@ void RetrySupervisor::result(double now, int enable, int action, int success) {
                   now - first_request_at_),
              said);
     }
+  } else if (phase_ == Phase::kStage) {
+    // Nothing was asked of the node yet: it is not doing what we think.
+    backoff_.halt();
+    const std::string why = text("unexpected result (%d, %d, %d) while staging: robot stopped",
+                                 enable, action, success);
+    out_.line(why);
+    finish(kExitFailed, EndReason::kDockFailed,
+           text("not docked: unexpected result before attempt 1, %.1f s", now - first_request_at_),
+           why);
   } else if (phase_ == Phase::kBackoff) {
     // Between the attempts the node answers only a refused retry check.
     if (check_ == Check::kNotAsked) {
@@ -112,7 +132,7 @@ void RetrySupervisor::tick(double now) {
   switch (phase_) {
     case Phase::kWaiting:
       if (controller_) {
-        request_attempt(now);
+        first_attempt(now);
       } else if (now - first_request_at_ >= controller_timeout_) {
         const std::string why = text(
             "no align_controller discovered within %g s: nothing reads /align_request "
@@ -140,6 +160,20 @@ void RetrySupervisor::tick(double now) {
       } else {
         watch(now);
       }
+      break;
+    case Phase::kStageLook:
+      if (seen_.camera_distance(now)) {
+        judge_start(now);
+      } else if (now - stage_at_ >= kStageLook) {
+        out_.line(
+            text("stage first: no camera pose within %.1f s: attempt 1 from where the "
+                 "robot stands",
+                 kStageLook));
+        request_attempt(now);
+      }
+      break;
+    case Phase::kStage:
+      tick_stage(now);
       break;
     case Phase::kBackoff:
       tick_backoff(now);
@@ -269,10 +303,7 @@ void RetrySupervisor::not_in_view(double now, const std::string& why) {
 
 void RetrySupervisor::tick_backoff(double now) {
   if (const auto stop = backoff_.limit(now, seen_)) {
-    stop_backoff(now, stop->text, "back-off stopped",
-                 stop->limit == Backoff::Limit::kCameraStill ? EndReason::kPerceptionFrozen
-                                                             : EndReason::kBackoffStopped,
-                 kExitFailed, true);
+    stop_backoff(now, stop->text, "back-off stopped", reason_of(*stop), kExitFailed, true);
     return;
   }
   // The check is asked only while the robot moves: a perfect camera on a robot
@@ -300,9 +331,7 @@ void RetrySupervisor::tick_backoff(double now) {
 void RetrySupervisor::tick_undock(double now) {
   if (const auto stop = backoff_.limit(now, seen_)) {
     out_.line(stop->text);
-    finish(kExitFailed,
-           stop->limit == Backoff::Limit::kCameraStill ? EndReason::kPerceptionFrozen
-                                                       : EndReason::kBackoffStopped,
+    finish(kExitFailed, reason_of(*stop),
            text("not undocked after %.1f s", now - first_request_at_), stop->text);
   } else if (backoff_.arrive(seen_)) {
     const std::string how =
@@ -317,10 +346,11 @@ void RetrySupervisor::tick_undock(double now) {
 void RetrySupervisor::interrupt(double now) {
   if (stop_at_end_) {
     cancel(now);
-  } else if (phase_ == Phase::kBackoff || phase_ == Phase::kSearch) {
+  } else if (phase_ == Phase::kBackoff || phase_ == Phase::kSearch || phase_ == Phase::kStage) {
     stop_backoff(now,
-                 phase_ == Phase::kBackoff ? "interrupted while backing off: robot stopped"
-                                           : "interrupted while searching: robot stopped",
+                 phase_ == Phase::kBackoff  ? "interrupted while backing off: robot stopped"
+                 : phase_ == Phase::kSearch ? "interrupted while searching: robot stopped"
+                                            : "interrupted while staging: robot stopped",
                  "interrupted", EndReason::kCanceled, kExitNoResult);
   } else if (phase_ == Phase::kAttempt && check_ == Check::kStanding) {
     // Our check holds the attempt: nothing is left standing.
@@ -350,6 +380,10 @@ void RetrySupervisor::cancel(double now) {
       return;
     case Phase::kWaiting:
       out_.line("canceled while waiting for align_controller");
+      break;
+    case Phase::kStageLook:
+    case Phase::kStage:
+      out_.line("canceled while staging: robot stopped");
       break;
     case Phase::kAttempt:
       end_attempt(now, AttemptRecord::End::kCanceled);
@@ -386,6 +420,62 @@ void RetrySupervisor::begin_run(double now, int attempts, double staging_distanc
   first_request_at_ = now;
   check_ = Check::kNotAsked;
   stopped_in_ = RunState::kDocking;
+}
+
+void RetrySupervisor::first_attempt(double now) {
+  if (!options_.stage_first) {
+    request_attempt(now);
+    return;
+  }
+  stage_at_ = now;
+  phase_ = Phase::kStageLook;
+  if (seen_.camera_distance(now)) {
+    judge_start(now);
+  }
+}
+
+void RetrySupervisor::judge_start(double now) {
+  const double distance = seen_.distance();
+  const double off_axis = seen_.off_axis();
+  const bool closer = distance < staging_distance_ - kStageCloser;
+  const bool off = std::abs(off_axis) > kStageOffAxis;
+  const std::string where =
+      text("%.2f m from the station, %.2f m off the axis", distance, off_axis);
+  if (!closer && !off) {
+    out_.line("stage first: not needed, " + where);
+    request_attempt(now);
+    return;
+  }
+  const double target =
+      off ? std::max(staging_distance_, std::min(distance, staging_distance_) + kStageRun)
+          : staging_distance_;
+  if (target - distance < kStageMinRun) {
+    out_.line(text("stage first: %s, too far out to stage; attempt 1 from here", where.c_str()));
+    request_attempt(now);
+    return;
+  }
+  out_.line(text("stage first: %s: staging on the axis at %.2f m, at %.2f m/s", where.c_str(),
+                 target, options_.backoff_speed));
+  phase_ = Phase::kStage;
+  stage_at_ = now;
+  backoff_.begin(now, seen_, target, options_.backoff_speed, Backoff::kStartAllowance, "staging",
+                 kStageView);
+}
+
+void RetrySupervisor::tick_stage(double now) {
+  if (const auto stop = backoff_.limit(now, seen_)) {
+    // Driven blind or beyond its bounds: no attempt from an unknown pose.
+    out_.line(stop->text);
+    finish(kExitFailed, reason_of(*stop),
+           text("not docked: staging stopped before attempt 1, %.1f s", now - first_request_at_),
+           stop->text);
+  } else if (backoff_.arrive(seen_)) {
+    out_.line(text("staged at %.2f m, %.2f m off the axis, in %.1f s", seen_.distance(),
+                   seen_.off_axis(), now - stage_at_));
+    request_attempt(now);
+  } else {
+    backoff_.drive(now, seen_);
+  }
 }
 
 void RetrySupervisor::request_attempt(double now) {
@@ -436,9 +526,10 @@ void RetrySupervisor::stop_backoff(double now, const std::string& why, const cha
     backoff_.halt();
   }
   out_.line(why);
+  const int n = static_cast<int>(attempts_.size());
   finish(status, reason,
-         text("not docked: %s after attempt %d, %.1f s", how, static_cast<int>(attempts_.size()),
-              now - first_request_at_),
+         n == 0 ? text("not docked: %s before attempt 1, %.1f s", how, now - first_request_at_)
+                : text("not docked: %s after attempt %d, %.1f s", how, n, now - first_request_at_),
          why);
 }
 
@@ -481,6 +572,9 @@ RunState RetrySupervisor::state() const {
                                           : RunState::kStaging;
     case Phase::kUndock:
       return RunState::kUndocking;
+    case Phase::kStageLook:
+    case Phase::kStage:
+      return RunState::kStaging;
     case Phase::kSearch:
       return RunState::kSearching;
     case Phase::kStopping:

@@ -81,6 +81,19 @@ TEST(ParseOptions, RetryOptions) {
             "--perception-timeout must be at most 10 seconds, got '10.5'");
 }
 
+// A flag without a value: a value glued to it is an unknown argument, not a silent false.
+TEST(ParseOptions, StageFirstIsAFlag) {
+  Options o;
+  ASSERT_FALSE(parse({"dock"}, o));
+  EXPECT_FALSE(o.stage_first);
+  ASSERT_FALSE(parse({"--stage-first", "dock", "--attempts", "2"}, o));
+  EXPECT_TRUE(o.stage_first);
+  EXPECT_EQ(o.attempts, 2);
+  EXPECT_EQ(*parse({"dock", "--stage-first=false"}, o), "unknown argument '--stage-first=false'");
+  ASSERT_FALSE(parse({"dock", "--ros-args", "--stage-first"}, o));
+  EXPECT_FALSE(o.stage_first) << "rclcpp's block";
+}
+
 TEST(ParseOptions, RosArgumentsAreLeftToRclcpp) {
   Options o;
   ASSERT_FALSE(parse({"dock", "--ros-args", "-r", "__ns:=/robot1", "--", "--timeout", "3"}, o));

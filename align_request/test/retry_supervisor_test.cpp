@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <functional>
@@ -614,6 +615,184 @@ TEST(RetrySupervisor, SearchTurnBoundsAndStationNotInView) {
         << w.sup.end_text();
     EXPECT_EQ(w.last('v')->v, 0.0);
     EXPECT_EQ(w.count_requests(0), 1);
+  }
+}
+
+// Stage first: the options of a supervisor that stages.
+Options stage_first() {
+  Options o;
+  o.stage_first = true;
+  return o;
+}
+
+// Every command of the staging finite, forward, within the back-off's speed and turn rate.
+void expect_staging_commands_bounded(const World& w) {
+  for (const Sent& s : w.sent) {
+    if (s.kind != 'v') continue;
+    EXPECT_TRUE(std::isfinite(s.v)) << s.t;
+    EXPECT_GE(s.v, 0.0) << s.t;
+    EXPECT_LE(s.v, w.options.backoff_speed) << s.t;
+  }
+}
+
+// Too close, or far off the axis: driven out onto the axis, stopped, and only then
+// is the first attempt requested; no retry check on the way, nothing sent after.
+TEST(StageFirst, APoorStartIsStagedOnTheAxisBeforeTheFirstAttempt) {
+  struct Case {
+    double distance, lateral, heading;
+    double target;     // where attempt 1 must start, at least
+    double converged;  // |lateral| then, at most
+    const char* said;
+  };
+  const Case cases[] = {
+      {0.6, -0.1, 0.1, 1.5, 0.02,
+       "stage first: 0.61 m from the station, -0.10 m off the axis: staging on the axis at "
+       "1.50 m, at 0.10 m/s"},
+      {1.53, -0.3, -0.2, 2.5, 0.08, "staging on the axis at 2.50 m"},
+      // Far off: brought closer, not onto the axis: the station stays in the camera's view.
+      {1.7, 0.8, 0.2, 2.5, 0.7, "staging on the axis at 2.50 m"},
+      {1.0, 0.3, 0.0, 2.04, 0.08, "staging on the axis at 2.04 m"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.said);
+    World w(stage_first());
+    w.distance = c.distance;
+    w.lateral = c.lateral;
+    w.heading = c.heading;
+    w.run(0.2);
+    w.sup.start(w.t);
+    EXPECT_EQ(w.find_request(1, 0), nullptr) << "attempt 1 before the staging";
+    EXPECT_TRUE(w.sup.staging());
+    EXPECT_EQ(w.sup.progress(w.t).state, RunState::kStaging);
+    EXPECT_EQ(w.sup.progress(w.t).attempt, 0);
+    EXPECT_TRUE(w.said(c.said));
+    const double lateral_before = std::abs(w.lateral);
+    double off_camera = 0.0;  // rad, the most the station stood off the camera's axis
+    w.run(
+        60.0,
+        [&] {
+          off_camera =
+              std::max(off_camera, std::abs(std::atan2(w.lateral, w.distance) - w.heading));
+        },
+        [&] { return w.find_request(1, 0) != nullptr; });
+    EXPECT_LE(off_camera, RetrySupervisor::kStageView + 0.02);
+    const Sent* attempt = w.find_request(1, 0);
+    ASSERT_NE(attempt, nullptr) << "no attempt after the staging";
+    EXPECT_GE(std::hypot(w.distance, w.lateral), c.target - 0.01);
+    EXPECT_LT(std::hypot(w.distance, w.lateral), c.target + 0.1);
+    EXPECT_LT(std::abs(w.lateral), c.converged);
+    EXPECT_LT(std::abs(w.lateral), lateral_before);
+    ASSERT_NE(w.last('v'), nullptr);
+    EXPECT_EQ(w.last('v')->v, 0.0) << "not stopped before the attempt";
+    EXPECT_LE(w.last('v')->t, attempt->t);
+    EXPECT_TRUE(w.said("staged at "));
+    EXPECT_EQ(w.find_request(1, 2), nullptr) << "a retry check before any attempt";
+    expect_staging_commands_bounded(w);
+    EXPECT_FALSE(w.sup.staging());
+    // The attempt is the node's: nothing more from us until its result.
+    const size_t sent = w.sent.size();
+    w.run(5.0);
+    for (size_t i = sent; i < w.sent.size(); ++i) EXPECT_NE(w.sent[i].kind, 'v');
+    w.sup.result(w.t, 1, 1, 1);
+    EXPECT_EQ(w.sup.exit_status(), kExitDocked);
+    EXPECT_TRUE(w.said("attempt 1 of 3, from "));
+  }
+}
+
+// A good start, one beyond the reach of a staging run, a run without the option and a
+// camera that shows nothing: attempt 1 at once (or after the look), the robot untouched.
+TEST(StageFirst, OtherStartsBeginTheAttemptWithoutMovingTheRobot) {
+  struct Case {
+    double distance, lateral;
+    bool stage_first, camera;
+    const char* said;
+    double by;  // s after the start the attempt is requested, at most
+  };
+  const Case cases[] = {
+      {1.5, 0.05, true, true, "stage first: not needed, 1.50 m from the station, 0.05 m off", 0.0},
+      // 5 cm short of the staging distance still counts as there.
+      {1.46, -0.19, true, true, "stage first: not needed", 0.0},
+      {2.5, 0.3, true, true, "too far out to stage; attempt 1 from here", 0.0},
+      {2.3, -0.5, true, true, "too far out to stage", 0.0},
+      {0.6, 0.4, false, true, "docking requested (1, 0, 0)", 0.0},
+      {0.6, 0.4, true, false, "stage first: no camera pose within 1.0 s: attempt 1 from where",
+       1.05},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.said);
+    World w(stage_first());
+    w.distance = c.distance;
+    w.lateral = c.lateral;
+    w.options.stage_first = c.stage_first;
+    RetrySupervisor sup(w.options, w);
+    w.camera_on = c.camera;
+    for (int i = 0; i < 4; ++i) {
+      w.t += 0.05;
+      if (c.camera && i % 2 == 1) {
+        sup.camera(w.t, -w.distance, -w.lateral, 0.0);
+      }
+      sup.odometry(w.t, 0.0, 0.0, 0.0);
+    }
+    const double start = w.t;
+    sup.start(w.t);
+    for (int i = 0; i < 40 && !w.find_request(1, 0); ++i) {
+      w.t += 0.05;
+      sup.tick(w.t);
+    }
+    const Sent* attempt = w.find_request(1, 0);
+    ASSERT_NE(attempt, nullptr);
+    EXPECT_LE(attempt->t - start, c.by + 1e-9);
+    if (c.by > 0.0) {
+      EXPECT_GE(attempt->t - start, 1.0 - 1e-9) << "gave up on the camera early";
+    }
+    EXPECT_EQ(w.last('v'), nullptr) << "the robot was moved";
+    EXPECT_TRUE(w.said(c.said));
+    EXPECT_EQ(sup.progress(w.t).state, RunState::kDocking);
+  }
+}
+
+// Every way out of the staging stops the robot and requests no attempt: the camera lost
+// on the way, the robot not getting anywhere, an answer nobody asked for, an interrupt.
+TEST(StageFirst, EveryEndOfTheStagingStopsTheRobot) {
+  struct Case {
+    const char* what;
+    std::function<void(World&)> spoil;
+    int status;
+    EndReason reason;
+    const char* said;
+  };
+  const Case cases[] = {
+      {"camera lost", [](World& w) { w.camera_on = false; }, kExitFailed,
+       EndReason::kPerceptionFrozen, "staging stopped: the camera pose has not changed for"},
+      {"wheels slip", [](World& w) { w.speed_factor = 0.2; }, kExitFailed,
+       EndReason::kBackoffStopped, "staging stopped: "},
+      {"unexpected result", [](World& w) { w.sup.result(w.t, 1, 1, 0); }, kExitFailed,
+       EndReason::kDockFailed, "unexpected result (1, 1, 0) while staging: robot stopped"},
+      {"interrupted", [](World& w) { w.sup.interrupt(w.t); }, kExitNoResult, EndReason::kCanceled,
+       "interrupted while staging: robot stopped"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    World w(stage_first());
+    w.distance = 0.5;
+    w.lateral = 0.05;
+    w.run(0.2);
+    w.sup.start(w.t);
+    w.run(2.0);
+    ASSERT_TRUE(w.sup.staging());
+    ASSERT_GT(w.commanded, 0.0);
+    c.spoil(w);
+    w.run(60.0);
+    ASSERT_TRUE(w.sup.finished());
+    EXPECT_EQ(w.sup.exit_status(), c.status);
+    EXPECT_EQ(w.sup.end_reason(), c.reason);
+    EXPECT_TRUE(w.said(c.said));
+    EXPECT_EQ(w.last('v')->v, 0.0);
+    EXPECT_EQ(w.last('v')->t, w.t) << "the stop came late";
+    EXPECT_EQ(w.find_request(1, 0), nullptr);
+    EXPECT_EQ(w.find_request(1, 2), nullptr);
+    EXPECT_LT(w.distance, 0.5 + 1.0 + Backoff::kOdometrySlack);
+    expect_staging_commands_bounded(w);
   }
 }
 

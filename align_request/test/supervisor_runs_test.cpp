@@ -260,6 +260,51 @@ TEST(SupervisorRuns, CancelStopsTheRobotInEveryPhaseAndALaterRunStartsCleanly) {
   }
 }
 
+// A goal with stage_first from a poor start: the staging reported as STAGING before any
+// attempt; a cancel in it stops the robot and pauses nothing (no attempt runs); a goal
+// let run stages, docks and stops the robot at its end.
+TEST(SupervisorRuns, StagingBeforeTheFirstAttemptIsCanceledOrRunsToTheDocking) {
+  Options o;
+  o.stage_first = true;
+  for (bool cancel : {true, false}) {
+    SCOPED_TRACE(cancel ? "canceled" : "docked");
+    Bench b(o);
+    b.distance = 0.7;
+    b.lateral = 0.25;
+    b.run(0.2);
+    b.dock();
+    b.run(1.0);
+    ASSERT_EQ(b.sup.progress(b.t).state, RunState::kStaging);
+    EXPECT_EQ(b.sup.progress(b.t).attempt, 0);
+    EXPECT_EQ(b.requests(1, 0), 0);
+    ASSERT_GT(b.last(Output::kVelocity)->v, 0.0);
+    if (cancel) {
+      const double at = b.t;
+      const size_t before = b.out.size();
+      b.sup.cancel(at);
+      ASSERT_EQ(b.sent(Output::kVelocity, before).front().t, at);
+      b.run(1.0);
+      ASSERT_TRUE(b.sup.finished());
+      EXPECT_EQ(b.sup.end_reason(), EndReason::kCanceled);
+      EXPECT_EQ(b.requests(0, 0), 0) << "nothing to pause";
+      EXPECT_EQ(b.requests(1, 0), 0);
+      for (const Output& v : b.sent(Output::kVelocity, before)) EXPECT_EQ(v.v, 0.0);
+      EXPECT_TRUE(b.said("canceled while staging: robot stopped"));
+      continue;
+    }
+    b.run(40.0, [&] { return b.requests(1, 0) > 0; });
+    ASSERT_EQ(b.requests(1, 0), 1);
+    EXPECT_GT(std::hypot(b.distance, b.lateral), 1.5);
+    EXPECT_EQ(b.sup.progress(b.t).state, RunState::kDocking);
+    EXPECT_EQ(b.sup.progress(b.t).attempt, 1);
+    b.attempt(3.0, 1);
+    ASSERT_TRUE(b.sup.finished());
+    EXPECT_EQ(b.sup.end_reason(), EndReason::kNone);
+    EXPECT_EQ(b.last(Output::kVelocity)->v, 0.0);
+    b.expect_commands_bounded();
+  }
+}
+
 TEST(SupervisorRuns, EveryEndHasItsReasonAndStopsTheRobot) {
   struct Case {
     const char* name;

@@ -8,6 +8,9 @@
 # BENCH_POSES ("x,y,heading ..."; default a grid of 16) and BENCH_LATENCIES
 # (default "0.05 0.3") choose other cases, e.g. the demo's start pose alone:
 #   BENCH_POSES=1.8,0.3,0.15 BENCH_LATENCIES=0.05 BENCH_PHASES=20 run_bench.sh install
+# BENCH_NODE_ARGS and BENCH_SUPERVISOR_ARGS give align_controller and align_request dock
+# more arguments (run_case.sh), e.g. the lateral term saturated both ways:
+#   BENCH_NODE_ARGS="--ros-args -p lower_w_:=-0.1" run_bench.sh install out/bench_symmetric
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -41,9 +44,15 @@ for lat in $latencies; do
   done
 done
 echo "docking benchmark: ${#cases[@]} runs, $jobs at a time, output in $out"
+started=$SECONDS
 printf '%s\n' "${cases[@]}" | xargs -P "$jobs" -L 1 "$here/run_case.sh" "$install" "$out" \
   | sort -n >"$out/results.txt"
-awk -f "$here/report.awk" "$out/results.txt" | tee "$out/report.txt"
+{
+  echo "align_controller: ${BENCH_NODE_ARGS:-its defaults}; align_request dock:" \
+    "${BENCH_SUPERVISOR_ARGS:-its defaults}; ${#cases[@]} runs, $jobs at a time," \
+    "$(((SECONDS - started) / 60)).$((((SECONDS - started) % 60) / 6)) minutes"
+  awk -f "$here/report.awk" "$out/results.txt"
+} | tee "$out/report.txt"
 gnuplot -e "results='$out/results.txt'; png='$out/docking_bench.png'; lats='$latencies'" \
   "$here/plot_bench.gp"
 echo "plot: $out/docking_bench.png"

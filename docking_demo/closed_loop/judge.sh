@@ -29,6 +29,7 @@ durations=$(sed -n -E 's/^(docked|docking failed|unexpected result).* after ([0-
     kind=$(tail -n 1 <<<"$ends")
     grep -q '^retry refused: perception' <<<"$request" && kind=retry_refused
     grep -q '^back-off stopped' <<<"$request" && kind=backoff_stopped
+    grep -q '^staging stopped' <<<"$request" && kind=staging_stopped
     grep -q '^perception lost during attempt' <<<"$request" && kind=perception_lost
     grep -q '^station not in view' <<<"$request" && kind=not_in_view
     grep -q '^perception frozen' <<<"$request" && kind=perception_frozen

@@ -12,6 +12,9 @@
 #   --supervisor [NAME=]PROGRAM [ARG...] ';' run to its end (default: align_request dock
 #                                            --attempts $DOCK_ATTEMPTS --timeout $DOCK_TIMEOUT)
 #   --after [NAME=]PROGRAM [ARG...] ';'      run to its end after the supervisor, before the stop
+#   --args NAME ARG... ';'                   more arguments after NAME's own (align_controller's
+#                                            --ros-args -p lower_w_:=-0.1, the default
+#                                            supervisor's options...)
 #   --without NAME                           leaves docking_sim or align_controller out
 #   --prefix NAME WORD... ';'                put before NAME's command (ip netns exec, env -i ...)
 #   --exe NAME PATH                          NAME's executable (from another install, say)
@@ -34,12 +37,12 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 usage() {
-  sed -n '6,21p' "$0" | cut -c3- >&2
+  sed -n '6,24p' "$0" | cut -c3- >&2
   echo "run_closed_loop.sh: $1" >&2
   exit 64
 }
 
-declare -A program_of=() args=() prefix=() exe=() ready=([docking_sim]='docking_sim: robot at')
+declare -A program_of=() args=() more=() prefix=() exe=() ready=([docking_sim]='docking_sim: robot at')
 starts=() afters=() without=" " supervisor="" first="" stamp=""
 # The words, quoted to be read back by eval.
 quoted() { [ $# -eq 0 ] || printf '%q ' "$@"; }
@@ -68,10 +71,10 @@ while [ $# -gt 0 ]; do
         --after) afters+=("$name") ;;
       esac
       shift $((${#words[@]} + 2)) ;;
-    --prefix)
-      [ $# -ge 2 ] || usage "--prefix NAME WORD... ';'"
+    --prefix | --args)
+      [ $# -ge 2 ] || usage "$1 NAME WORD... ';'"
       upto "${@:3}"
-      prefix[$2]=$(quoted "${words[@]}")
+      if [ "$1" = --prefix ]; then prefix[$2]=$(quoted "${words[@]}"); else more[$2]+=$(quoted "${words[@]}"); fi
       shift $((${#words[@]} + 3)) ;;
     --exe | --ready)
       [ $# -ge 3 ] || usage "$1 NAME VALUE"
@@ -121,7 +124,7 @@ command_of() {
   fi
   [ -x "$path" ] || [ -z "$ours" ] || { echo "$path is missing: build first" >&2; exit 3; }
   eval "argv=(${prefix[$1]:-} env SPDLOG_STDOUT=true SPDLOG_SYSTEMD=false SPDLOG_LEVEL=info \
-    \"\$path\" ${args[$1]})"
+    \"\$path\" ${args[$1]} ${more[$1]:-})"
   [ -z "${DOCK_ENCLAVES:-}" ] || [ -z "$ours" ] || argv+=(--ros-args --enclave "/${path##*/}")
 }
 for name in docking_sim align_controller "${starts[@]}" "$supervisor" "${afters[@]}"; do

@@ -3,6 +3,8 @@
 # run (time,x,y,phase,name) to the file named by events.
 # The ground truth: whether the robot passed through the controller's docked bounds
 # (|x| < 0.25 m, |y| < 0.01 m, |heading| < 0.1 rad) and came to rest near them.
+# farthest_blind: the longest way (m, by the ground truth) the robot drove while the
+# camera's samples did not find the station (the trajectory's seen column).
 # An undock after the docking (the first forward command once docked; the push is
 # backwards) is summed apart: the docking's figures are those just before it.
 function abs(a) { return a < 0 ? -a : a }
@@ -38,6 +40,10 @@ undock != "" || ($9 >= 5 && $9 <= 6 && $5 > 0) {
     printf "%s,%s,%s,%d,%s\n", t, x, y, phase, name > events
     if (phase == 7) ended[attempts] = sprintf("%.4f %.4f %.4f", x, y, h)
   }
+  if (NR > 2 && NF >= 11) {
+    blind = $11 == 1 ? 0 : blind + sqrt((x - lx) ^ 2 + (y - ly) ^ 2)
+    if (blind > farthest_blind) farthest_blind = blind
+  }
   if (phase == 7 && NR > 2) backed += sqrt((x - lx) ^ 2 + (y - ly) ^ 2)
   if (phase >= 5 && phase <= 6 && docked == "") docked = t
   if (phase == 6 && NR > 2) pushed += sqrt((x - lx) ^ 2 + (y - ly) ^ 2)
@@ -53,6 +59,7 @@ END {
   }
   printf "final_x=%.4f\nfinal_y=%.4f\nfinal_heading=%.4f\n", x, y, h
   printf "pushed=%.4f\nbacked_off=%.4f\n", pushed, backed
+  printf "farthest_blind=%.4f\n", farthest_blind
   printf "reached_docked_bounds=%s\n", docked == "" ? "" : sprintf("%.1f", docked - start)
   printf "attempts=%d\n", attempts
   # After the push the robot may rest a little off the bounds it docked in.

@@ -149,6 +149,16 @@ TEST(Runner, RunsInOrderAndStopsEveryProgramItStarted) {
   EXPECT_EQ(run.out, "supervised\nafter\n") << "the supervisor's and later ones' output is shown";
 }
 
+// --args adds to a program's own arguments, in the order given, words kept whole: how the
+// benchmark gives the controller its parameters and the default supervisor its options.
+TEST(Runner, ArgsAreAddedAfterTheProgramsOwn) {
+  LoopResult run = run_loop({"--args", "sh", "b c", ";", "--supervisor", "sh", "-c",
+                             "printf '<%s>' \"$@\"", "sh", "a", ";", "--args", "sh", "d", "", ";"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.log("sh"), "<a><b c><d><>\n");  // the log ends each line
+  EXPECT_EQ(run_loop({"--args", "sh"}).status, 64);
+}
+
 TEST(Runner, ASupervisorPastItsDeadlineIsStoppedAndTheRunHasNoResult) {
   LoopResult run = run_loop({"--supervisor", "sleep", "30", ";"}, {"DOCK_DEADLINE=1"});
   EXPECT_EQ(run.status, 2) << run.err;
@@ -211,16 +221,21 @@ class Judge : public ::testing::Test {
  protected:
   using Path = std::vector<std::array<double, 3>>;
   // Writes a trajectory through the points (x, y, heading), then those of a drive forward
-  // once docked, and the two logs; then judges.
+  // once docked, and the two logs; then judges. With seen, the camera's seen column of
+  // the path's rows (a trajectory of before the column, without).
   std::map<std::string, std::string> judge(const Path& path, int status,
                                            const std::string& controller,
-                                           const std::string& request, const Path& forward = {}) {
+                                           const std::string& request, const Path& forward = {},
+                                           const std::vector<int>& seen = {}) {
     const std::string dir = fresh_dir("judge");
     std::ofstream csv(dir + "/trajectory.csv");
-    csv << "time,x,y,heading,cmd_v,cmd_w,v,w,step,cmds\n";
+    csv << "time,x,y,heading,cmd_v,cmd_w,v,w,step,cmds" << (seen.empty() ? "" : ",seen") << "\n";
     double t = 0;
-    for (const auto& p : path) {
-      csv << t << "," << p[0] << "," << p[1] << "," << p[2] << ",0,0,0,0,4,1\n";
+    for (size_t i = 0; i < path.size(); ++i) {
+      const auto& p = path[i];
+      csv << t << "," << p[0] << "," << p[1] << "," << p[2] << ",0,0,0,0,4,1";
+      if (!seen.empty()) csv << "," << seen.at(i);
+      csv << "\n";
       t += 0.01;
     }
     for (const auto& p : forward) {
@@ -275,6 +290,21 @@ TEST_F(Judge, AnUndockIsSummedApartFromTheDocking) {
   EXPECT_EQ(judge({{0.12, 0.008, 0.02}}, 0, "", "").count("undocked_distance"), 0u);
 }
 
+// The farthest the robot drove between two sightings of the station, by the ground truth;
+// a sighting ends a blind stretch, and only the longest one counts.
+TEST_F(Judge, FarthestBlindIsTheLongestDriveBetweenSightings) {
+  const Path path = {{1.0, 0.0, 0.0}, {0.9, 0.0, 0.0}, {0.8, 0.0, 0.0}, {0.7, 0.0, 0.0},
+                     {0.7, 0.3, 0.0}, {0.3, 0.0, 0.0}, {0.3, 0.0, 0.0}, {0.2, 0.0, 0.0}};
+  auto v = judge(path, 1, "", "", {}, {1, 0, 0, 1, 0, 0, 0, 1});
+  EXPECT_EQ(v["farthest_blind"], "0.8000");  // 0.3 sideways, then 0.5 back to the axis
+  v = judge(path, 1, "", "", {}, {0, 0, 0, 0, 0, 1, 1, 1});
+  EXPECT_EQ(v["farthest_blind"], "0.6000");  // from the start: the robot had not seen it yet
+  v = judge(path, 1, "", "", {}, std::vector<int>(path.size(), 1));
+  EXPECT_EQ(v["farthest_blind"], "0.0000");
+  // A trajectory written before the column: nothing is known, nothing is claimed.
+  EXPECT_EQ(judge(path, 1, "", "")["farthest_blind"], "0.0000");
+}
+
 TEST_F(Judge, FailuresAreNamedByTheirCause) {
   const std::string two_timeouts =
       "docking timeout ...time_speed: 271\nstep 1\ndocking timeout ...time_speed: 271\n";
@@ -293,6 +323,11 @@ TEST_F(Judge, FailuresAreNamedByTheirCause) {
   EXPECT_EQ(v["failure"], "retry_refused");
   v = judge({{0.23, 0.02, 0.0}}, 1, "docking failed *\n", "back-off stopped: no pose\n");
   EXPECT_EQ(v["failure"], "backoff_stopped");
+  // Stopped before the first attempt: no controller line at all.
+  v = judge({{2.2, 0.1, 0.3}}, 1, "",
+            "staging stopped: the camera pose has not changed for 0.6 s\n"
+            "not docked: staging stopped before attempt 1, 9.1 s\n");
+  EXPECT_EQ(v["failure"], "staging_stopped");
   // The watchdog's check refused at the last attempt; one refused at an
   // earlier one, and the station not found again after it.
   const std::string lost =

@@ -162,4 +162,56 @@ TEST_F(ClosedLoop, CameraSilentMidApproachStopsTheRobot) {
   EXPECT_TRUE(at_rest(loop_->end()));
 }
 
+// Stage first from a poor start, 0.75 m from the station and 0.25 m off its axis: the
+// supervisor drives the robot out onto the axis before it asks for the first attempt,
+// forward and bounded, and stops it; only then does the controller drive. The attempt
+// itself is not waited for: whether it docks is the benchmark's to measure.
+TEST_F(ClosedLoop, StageFirstDrivesAPoorStartOntoTheAxisBeforeTheFirstAttempt) {
+  auto& loop = start(
+      121, supervised_by_align_request({"dock", "--attempts", "1", "--stage-first"}),
+      {"start_x:=0.7", "start_y:=0.25", "start_heading:=0.1", "noise_xy:=0.0", "noise_theta:=0.0"});
+  const auto deadline = std::chrono::steady_clock::now() + 90s;
+  auto requested = [&] {
+    return output().find("docking requested (1, 0, 0)") != std::string::npos;
+  };
+  while (!requested() && std::chrono::steady_clock::now() < deadline && !loop.wait_exit(200ms)) {
+  }
+  ASSERT_TRUE(requested()) << output();
+  // A few of the controller's cycles: its first commands after the staging's stop.
+  loop.wait_exit(3s);
+  loop.stop();
+  const std::string out = output();
+  const size_t staging = out.find("stage first: 0.7");
+  const size_t staged = out.find("staged at ");
+  ASSERT_NE(staging, std::string::npos) << out;
+  ASSERT_NE(staged, std::string::npos) << out;
+  EXPECT_NE(out.find("m off the axis: staging on the axis at 1.7", staging), std::string::npos)
+      << out;
+  EXPECT_LT(staged, out.find("docking requested (1, 0, 0)"));
+
+  const auto rows = loop.rows();
+  size_t first_step = 0;
+  while (first_step < rows.size() && rows[first_step].step == 0) ++first_step;
+  ASSERT_LT(first_step, rows.size()) << "the controller never drove";
+  // Forward only before the attempt, within the back-off's bounds; never forward after.
+  const auto ends = backoffs(rows);
+  ASSERT_EQ(ends.size(), 1u);
+  EXPECT_GT(ends[0], 1.65);
+  EXPECT_LT(ends[0], 1.9);
+  for (size_t i = first_step; i < rows.size(); ++i) {
+    EXPECT_LE(rows[i].cmd_v, 0.0) << "forward in the attempt at " << rows[i].t;
+  }
+  const Row& at = rows[first_step];
+  std::cout << "attempt 1 began at x " << at.x << " m, y " << at.y << " m, heading " << at.heading
+            << " rad (ground truth)\n";
+  EXPECT_GT(std::hypot(at.x, at.y), 1.65);
+  EXPECT_LT(std::abs(at.y), 0.1) << "not brought onto the axis";
+  // The staging's stop reached the base before the controller's first command.
+  bool stopped = false;
+  for (size_t i = 0; i < first_step && !stopped; ++i) {
+    stopped = rows[i].cmd_v == 0.0 && rows[i].cmd_w == 0.0 && i > 0 && rows[i - 1].cmd_v > 0.0;
+  }
+  EXPECT_TRUE(stopped) << "no zero command after the staging";
+}
+
 }  // namespace

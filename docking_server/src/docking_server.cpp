@@ -19,6 +19,7 @@ align_request::Options supervisor_options(const ServerParameters& p) {
   o.staging_distance = p.staging_distance;
   o.backoff_speed = p.backoff_speed;
   o.perception_timeout = p.perception_timeout;
+  o.stage_first = p.stage_first;
   return o;
 }
 

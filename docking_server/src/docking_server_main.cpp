@@ -67,9 +67,10 @@ int main(int argc, char** argv) {
     std::printf(
         "docking_server: serving dock and undock (max_attempts %d, staging_distance %.2f m, "
         "backoff_speed %.2f m/s, attempt_timeout %g s, controller_timeout %g s, "
-        "perception_timeout %g s)\n",
+        "perception_timeout %g s, stage_first %s)\n",
         parameters.max_attempts, parameters.staging_distance, parameters.backoff_speed,
-        parameters.attempt_timeout, parameters.controller_timeout, parameters.perception_timeout);
+        parameters.attempt_timeout, parameters.controller_timeout, parameters.perception_timeout,
+        parameters.stage_first ? "true" : "false");
     std::fflush(stdout);
     serve(node, server, 1e9, running);
     // A running goal stops the robot, holds the stop and ends; its result

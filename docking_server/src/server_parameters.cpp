@@ -22,7 +22,9 @@ ParameterDescriptor described(const std::string& description) {
 // The range in words, for the start-up error.
 std::string range_text(const ParameterDescriptor& d) {
   std::ostringstream s;
-  if (!d.integer_range.empty()) {
+  if (d.integer_range.empty() && d.floating_point_range.empty()) {
+    s << "true or false";
+  } else if (!d.integer_range.empty()) {
     s << "a whole number from " << d.integer_range[0].from_value << " to "
       << d.integer_range[0].to_value;
   } else {
@@ -101,6 +103,10 @@ ServerParameters declare_parameters(rclcpp::Node& node) {
       ranged<double>("s without a change in the camera pose, while an attempt drives, before the "
                      "robot is stopped and align_controller's retry check asked",
                      0.2, 10.0));
+  p.stage_first = declare<bool>(
+      node, "stage_first", p.stage_first,
+      described("before the first attempt, drive a robot that stands closer than the staging "
+                "distance or more than 0.2 m off the station's axis out onto the axis first"));
   return p;
 }
 

@@ -35,6 +35,7 @@ TEST(DockingServerCli, ABadParameterEndsStartUpWithOneLine) {
       {"attempt_timeout:=abc", "attempt_timeout"},
       {"controller_timeout:=-1.0", "controller_timeout"},
       {"perception_timeout:=0.1", "perception_timeout"},
+      {"stage_first:=1.0", "stage_first"},
   };
   for (const auto& [assignment, name] : cases) {
     SCOPED_TRACE(assignment);
@@ -67,9 +68,13 @@ TEST(DockingServerCli, HelpPrintsTheUsageWithoutJoiningDds) {
 
 TEST(DockingServerCli, ServesUntilASignal) {
   for (int sig : {SIGINT, SIGTERM}) {
-    ChildProcess server({DOCKING_SERVER, "--ros-args", "-p", "max_attempts:=2"}, dds_env(125));
+    ChildProcess server(
+        {DOCKING_SERVER, "--ros-args", "-p", "max_attempts:=2", "-p", "stage_first:=true"},
+        dds_env(125));
     ASSERT_TRUE(server.wait_for_line_containing("serving dock and undock (max_attempts 2,", 20s))
         << server.stderr_text();
+    EXPECT_NE(server.stdout_text().find("stage_first true)"), std::string::npos)
+        << server.stdout_text();
     server.send_signal(sig);
     EXPECT_EQ(server.wait_exit(10s), 0) << server.stderr_text();
   }

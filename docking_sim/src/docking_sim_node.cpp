@@ -123,7 +123,7 @@ class DockingSimNode : public rclcpp::Node {
       if (!csv_) {
         throw std::runtime_error("cannot write trajectory_csv '" + csv + "'");
       }
-      csv_ << "time,x,y,heading,cmd_v,cmd_w,v,w,step,cmds\n";
+      csv_ << "time,x,y,heading,cmd_v,cmd_w,v,w,step,cmds,seen\n";
     }
     if (!log.empty()) {
       steps_.emplace(log);
@@ -157,6 +157,7 @@ class DockingSimNode : public rclcpp::Node {
       const double t = sim_->time();
       if (t >= next_perception) {
         sim_->sample_perception();
+        report_view(t);
         next_perception += 1.0 / perception_rate_;
         csv_.flush();  // readers follow the trajectory while it runs
       }
@@ -220,6 +221,22 @@ class DockingSimNode : public rclcpp::Node {
     pose_pub_->publish(m);
   }
 
+  // The station leaving or entering the camera's view, in the log: where the robot drives blind.
+  void report_view(double t) {
+    const bool in_view = sim_->station_in_view();
+    if (in_view == in_view_) {
+      return;
+    }
+    in_view_ = in_view;
+    const auto& p = sim_->truth();
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "docking_sim: station %s at %.2f s; robot x %.3f m, y %.3f m, heading %.3f rad",
+                  in_view ? "in the camera's view again" : "out of the camera's view", t, p.x, p.y,
+                  p.heading);
+    std::cout << line << std::endl;
+  }
+
   void write_row() {
     if (!csv_.is_open()) {
       return;
@@ -229,8 +246,9 @@ class DockingSimNode : public rclcpp::Node {
     const auto& c = sim_->last_command();
     const auto& v = sim_->velocity();
     char row[256];
-    std::snprintf(row, sizeof row, "%.3f,%.5f,%.5f,%.5f,%.4f,%.4f,%.4f,%.4f,%d,%ld\n", sim_->time(),
-                  p.x, p.y, p.heading, c.v, c.w, v.v, v.w, step, sim_->commands());
+    std::snprintf(row, sizeof row, "%.3f,%.5f,%.5f,%.5f,%.4f,%.4f,%.4f,%.4f,%d,%ld,%d\n",
+                  sim_->time(), p.x, p.y, p.heading, c.v, c.w, v.v, v.w, step, sim_->commands(),
+                  sim_->seen() ? 1 : 0);
     csv_ << row;
   }
 
@@ -239,6 +257,7 @@ class DockingSimNode : public rclcpp::Node {
   std::optional<Simulator> sim_;
   std::optional<StepTracker> steps_;
   std::ofstream csv_;
+  bool in_view_ = true;  // a start out of view is reported too
   rclcpp::Subscription<geometry_msgs::msg::Twist>::SharedPtr cmd_sub_;
   rclcpp::Publisher<nav_msgs::msg::Odometry>::SharedPtr odom_pub_;
   rclcpp::Publisher<geometry_msgs::msg::PoseStamped>::SharedPtr pose_pub_;

@@ -32,6 +32,7 @@ void Simulator::step(double dt) {
 }
 
 void Simulator::sample_perception() {
+  seen_ = false;
   const auto& p = config_.perception;
   const bool silent = p.silent_after >= 0.0 && time_ >= p.silent_after &&
                       (p.silent_for <= 0.0 || time_ < p.silent_after + p.silent_for);
@@ -44,6 +45,7 @@ void Simulator::sample_perception() {
     if (!seen) {
       return;
     }
+    seen_ = true;
     last_detection_ = seen;
   }
   detections_.push(time_, *last_detection_);
@@ -61,6 +63,11 @@ std::optional<StationPose> Simulator::detect() {
   std::normal_distribution<double> unit(0.0, 1.0);
   return StationPose{exact.x + p.noise_xy * unit(rng_), exact.y + p.noise_xy * unit(rng_),
                      exact.theta + p.noise_theta * unit(rng_)};
+}
+
+bool Simulator::station_in_view() const {
+  const auto& p = config_.perception;
+  return in_view(station_in_robot(truth_), p.max_range, p.fov);
 }
 
 std::optional<StationPose> Simulator::pop_detection() { return detections_.pop_due(time_); }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -126,6 +127,10 @@ TEST(SimulatorPerception, NothingOutsideRangeOrViewOrOnDropout) {
   Simulator dropped(lossy);
   dropped.sample_perception();
   EXPECT_FALSE(dropped.pop_detection());
+  EXPECT_FALSE(dropped.seen());  // in view, and still not seen
+  EXPECT_TRUE(dropped.station_in_view());
+  EXPECT_FALSE(facing.station_in_view());
+  EXPECT_FALSE(out_of_range.seen());
 }
 
 TEST(SimulatorPerception, FreezeRepeatsTheLastDetectionExactly) {
@@ -195,6 +200,44 @@ TEST(SimulatorPerception, SilenceHidesTheStationForItsWindowOnly) {
   EXPECT_EQ(seen_at(forever), expected);
 
   EXPECT_EQ(seen_at(ideal()), std::vector<bool>(16, true));
+}
+
+// seen() is what the trajectory's blind stretches are made of: only a fresh detection
+// counts; a frozen camera's repeats are published but are not a sighting.
+TEST(SimulatorPerception, SeenOnlyWhenTheLastSampleDetectedTheStation) {
+  Simulator sim(ideal());
+  EXPECT_FALSE(sim.seen());  // no sample yet
+  sim.sample_perception();
+  EXPECT_TRUE(sim.seen());
+  EXPECT_TRUE(sim.station_in_view());
+
+  // Turning on the spot at 1 rad/s: out of the 120 degree view after about 1.05 rad.
+  SimConfig turning = ideal();
+  turning.perception.fov = 2.0944;
+  Simulator turn(turning);
+  turn.command({0.0, 1.0});
+  std::vector<bool> seen, in_view;
+  for (int i = 0; i < 16; ++i) {  // samples at 0, 0.125 .. 1.875 s
+    turn.sample_perception();
+    seen.push_back(turn.seen());
+    in_view.push_back(turn.station_in_view());
+    run(turn, 8);
+  }
+  EXPECT_EQ(seen, in_view);
+  EXPECT_TRUE(seen.front());
+  EXPECT_FALSE(seen.back());
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), true), 9);  // heading <= 1.0 rad at 1.0 s
+
+  SimConfig frozen = ideal();
+  frozen.perception.freeze_after = 0.1;
+  Simulator stale(frozen);
+  stale.sample_perception();
+  EXPECT_TRUE(stale.seen());
+  run(stale, 8);
+  stale.sample_perception();
+  EXPECT_TRUE(stale.pop_detection());  // the repeat is published...
+  EXPECT_FALSE(stale.seen());          // ...but nothing was seen
+  EXPECT_TRUE(stale.station_in_view());
 }
 
 TEST(SimulatorPerception, NoiseHasTheConfiguredSpread) {

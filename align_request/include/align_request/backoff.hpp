@@ -28,8 +28,10 @@ class Backoff {
   // Starts the drive from the camera's current distance: the first command
   // goes out at once. least is the shortest time the drive may need, whatever
   // the distance; name ("back-off", "undock") starts the texts of its stops.
+  // With view above 0, the steering keeps the station within view rad of the
+  // camera's axis, however far off the axis the robot starts.
   void begin(double now, const Observations& seen, double target, double speed, double least,
-             const char* name);
+             const char* name, double view = 0.0);
   // Checks the bounds; when one is reached the robot is stopped.
   std::optional<Stop> limit(double now, const Observations& seen);
   // Whether the robot has visibly started to move, by odometry or the camera.
@@ -66,6 +68,7 @@ class Backoff {
   double speed_ = 0.0;
   double started_at_ = 0.0;
   double limit_ = 0.0;  // s
+  double view_ = 0.0;   // rad; 0: no bound
   double distance_start_ = 0.0;
   std::optional<std::pair<double, double>> odom_start_;
   double next_command_at_ = 0.0;

@@ -29,6 +29,8 @@ class Observations {
   // From the latest camera pose, however old: 0 before the first.
   double distance() const;
   double off_axis() const;  // m, signed
+  // rad from the camera's axis (the robot's back) to the station, signed like the heading
+  double off_camera_axis() const;
   double heading() const { return theta_; }
   double camera_changed_at() const { return changed_at_; }
   // How long the camera has not shown the robot where it is: since its pose

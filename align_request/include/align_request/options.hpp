@@ -17,6 +17,9 @@ struct Options {
   double backoff_speed = 0.1;     // m/s, forward: away from the station
   // s without a change in the camera pose, while an attempt drives, before it is stopped
   double perception_timeout = 1.0;
+  // Before the first attempt, a robot too close to the station or far off its axis is
+  // first driven out onto the axis (RetrySupervisor::kStageOffAxis...)
+  bool stage_first = false;
   bool help = false;
 };
 

@@ -42,7 +42,7 @@ enum class RunState {
   kDocking,     // waiting for align_controller, or an attempt of it runs
   kBackingOff,  // driving away from the station, the retry check not yet asked
   kRetryCheck,  // the controller's retry check stands
-  kStaging,     // the check passed: on to the staging distance
+  kStaging,     // the check passed, or before the first attempt: on to the staging distance
   kUndocking,
   kSearching,  // turning on the spot to find the station again
 };
@@ -66,8 +66,10 @@ struct DockRun {
 // whether perception is alive, and asks again. While an attempt runs it
 // watches the camera: a pose that stops changing pauses the attempt through
 // the retry check, with the robot stopped, and a refusal ends it. A station out
-// of view after an attempt is looked for by turning on the spot. Also undocks: drives the robot
-// out to the staging distance. Time is in seconds on any monotonic clock;
+// of view after an attempt is looked for by turning on the spot. With stage_first, a
+// robot that starts too close to the station or far off its axis is first driven out
+// onto the axis, as a back-off does. Also undocks: drives the robot out to the staging
+// distance. Time is in seconds on any monotonic clock;
 // every call may send outputs at once.
 //
 // Two kinds of run: start() is the command line's, which has waited for the
@@ -102,6 +104,7 @@ class RetrySupervisor {
   bool finished() const { return phase_ == Phase::kFinished; }
   int exit_status() const { return exit_status_; }
   bool backing_off() const { return phase_ == Phase::kBackoff; }
+  bool staging() const { return phase_ == Phase::kStageLook || phase_ == Phase::kStage; }
   bool searching() const { return phase_ == Phase::kSearch; }
   const std::vector<AttemptRecord>& attempts() const { return attempts_; }
   Progress progress(double now) const;
@@ -121,11 +124,47 @@ class RetrySupervisor {
   // A check asked during an attempt not refused this long: the camera is back.
   static constexpr double kWatchCheck = 1.0;
 
+  // Stage first. A start closer than the staging distance by more than kStageCloser
+  // (the camera's noise and a back-off's stop lie well within it), or more than
+  // kStageOffAxis off the axis, is poor: the controller reverses onto the axis at a
+  // steep angle (from 1.5 m and 0.3 m off, 31 degrees) and, on the side its lateral
+  // term cannot turn to, does not dock at all.
+  static constexpr double kStageCloser = 0.05;  // m
+  static constexpr double kStageOffAxis = 0.2;  // m
+  // Off the axis the drive out goes this far beyond the nearer of the start and the
+  // staging distance: at the back-off's steering 0.3 m off comes within 3 to 5 cm of the
+  // axis in 1 m; 0.8 m off, to 0.2 to 0.35 m.
+  static constexpr double kStageRun = 1.0;  // m
+  // The staging keeps the station this close to the camera's axis: a 120 degree camera's
+  // half field less the overshoot of a turn at 0.2 rad/s through the camera's latency.
+  static constexpr double kStageView = 0.7;  // rad
+  // A shorter drive would not bring the robot onto the axis: attempt 1 from where it stands.
+  static constexpr double kStageMinRun = 0.3;  // m
+  // For a camera pose to judge the start by; without one the attempt starts as without
+  // staging.
+  static constexpr double kStageLook = 1.0;  // s
+
  private:
-  enum class Phase { kIdle, kWaiting, kAttempt, kBackoff, kSearch, kUndock, kStopping, kFinished };
+  enum class Phase {
+    kIdle,
+    kWaiting,
+    kStageLook,  // stage first: waiting for a camera pose to judge the start by
+    kStage,      // stage first: driving out onto the axis
+    kAttempt,
+    kBackoff,
+    kSearch,
+    kUndock,
+    kStopping,
+    kFinished
+  };
   enum class Check { kNotAsked, kStanding, kAnswered };
 
   void begin_run(double now, int attempts, double staging_distance, bool stop_at_end);
+  // The first attempt, or first the staging when it is asked and the start is poor.
+  void first_attempt(double now);
+  // With a camera pose: stages a poor start, else requests the first attempt.
+  void judge_start(double now);
+  void tick_stage(double now);
   void request_attempt(double now);
   // The camera watched while an attempt runs.
   void watch(double now);
@@ -170,6 +209,7 @@ class RetrySupervisor {
   std::string end_text_;
   std::vector<AttemptRecord> attempts_;
   double first_request_at_ = 0.0;
+  double stage_at_ = 0.0;
   double attempt_at_ = 0.0;
   Check check_ = Check::kNotAsked;
   double check_at_ = 0.0;

@@ -14,6 +14,7 @@ struct ServerParameters {
   double attempt_timeout = 90.0;     // s for each result of align_controller
   double controller_timeout = 10.0;  // s for align_controller to be discovered
   double perception_timeout = 1.0;   // s of an unchanged camera pose before an attempt is paused
+  bool stage_first = false;          // a poor start is driven onto the axis before attempt 1
 };
 
 // Declares the parameters with their descriptions and ranges and reads them.

@@ -54,6 +54,11 @@ class Simulator {
   const Velocity& last_command() const { return last_command_; }
   // Commands received so far: gaps in their arrival show in the trajectory.
   long commands() const { return commands_received_; }
+  // Whether the camera's last sample found the station: a silence, a frozen camera's
+  // repeat, a dropout and a station out of view all leave the robot driving blind.
+  bool seen() const { return seen_; }
+  // Whether the station lies within the camera's range and field of view now.
+  bool station_in_view() const;
 
  private:
   std::optional<StationPose> detect();
@@ -66,6 +71,7 @@ class Simulator {
   Velocity odom_velocity_;
   Velocity last_command_;
   long commands_received_ = 0;
+  bool seen_ = false;
   Velocity target_;
   double target_since_ = 0.0;
   LatencyQueue<Velocity> commands_;
