@@ -1,11 +1,11 @@
 // ros2 action send_goal: one goal of an action type known by name, its
 // feedback and result printed as rosidl_runtime_py writes messages.
-#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <optional>
 
 #include "action_name.hpp"
+#include "interrupts.hpp"
 #include "message_yaml.hpp"
 #include "python_text.hpp"
 #include "rclcpp/rclcpp.hpp"
@@ -19,9 +19,6 @@ namespace {
 
 using rclcpp_action::GoalStatus;
 using rclcpp_action::GoalUUID;
-
-volatile std::sig_atomic_t g_interrupted = 0;
-extern "C" void on_interrupt(int) { g_interrupted = 1; }
 
 // The type as rosidl_runtime_py's get_action reads it ("pkg/Type" is "pkg/action/Type"),
 // or nullopt where it fails: not an action of an installed package.
@@ -131,7 +128,7 @@ class GoalSender {
 
   // Spins until done() holds: false on SIGINT.
   bool spin_until(const std::function<bool()>& done) {
-    while (g_interrupted == 0 && rclcpp::ok()) {
+    while (interrupt_signal() == 0 && rclcpp::ok()) {
       rclcpp::spin_some(node_);
       if (done()) {
         return true;
@@ -172,8 +169,7 @@ std::optional<std::string> send_goal(const ParsedArgs& args, std::ostream& out, 
   const char* argv[] = {"ros2_lite"};
   rclcpp::init(1, argv, rclcpp::InitOptions(), rclcpp::SignalHandlerOptions::None);
   // Either ends what rclpy is waiting for, as its context's shutdown does.
-  std::signal(SIGINT, on_interrupt);
-  std::signal(SIGTERM, on_interrupt);
+  catch_interrupts();
   std::optional<std::string> failure;
   try {
     GoalSender sender(action_name, *type, out);

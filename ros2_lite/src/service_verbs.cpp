@@ -10,6 +10,7 @@
 
 #include "direct_node.hpp"
 #include "graph_format.hpp"
+#include "interrupts.hpp"
 #include "message_yaml.hpp"
 #include "python_text.hpp"
 #include "rclcpp/rclcpp.hpp"
@@ -27,9 +28,6 @@ using std::chrono::seconds;
 constexpr seconds kServiceWait{5};
 constexpr seconds kAnswerWait{10};
 constexpr std::chrono::milliseconds kDiscoveryGrace{500};
-
-volatile std::sig_atomic_t g_interrupted = 0;
-extern "C" void on_call_interrupt(int) { g_interrupted = 1; }
 
 NamesAndTypes services(DirectNode& direct, const ParsedArgs& args) {
   NamesAndTypes all = direct.node().get_service_names_and_types();
@@ -131,7 +129,7 @@ bool spin_until(const rclcpp::Node::SharedPtr& node, const std::function<bool()>
                 std::chrono::steady_clock::duration limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < deadline) {
-    if (g_interrupted != 0) {
+    if (interrupt_signal() != 0) {
       throw ExitStatus{SIGINT, ""};  // as ros2cli after KeyboardInterrupt
     }
     rclcpp::spin_some(node);
@@ -187,7 +185,7 @@ std::optional<std::string> call(const ServiceType& type, const std::string& serv
     const auto next = last_call + std::chrono::duration_cast<std::chrono::nanoseconds>(
                                       std::chrono::duration<double>(*period));
     while (std::chrono::steady_clock::now() < next) {
-      if (g_interrupted != 0) {
+      if (interrupt_signal() != 0) {
         throw ExitStatus{SIGINT, ""};
       }
       std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
@@ -216,8 +214,7 @@ std::optional<std::string> service_call(const ParsedArgs& args, std::ostream& ou
   }
   const char* argv[] = {"ros2_lite"};
   rclcpp::init(1, argv, rclcpp::InitOptions(), rclcpp::SignalHandlerOptions::None);
-  std::signal(SIGINT, on_call_interrupt);
-  std::signal(SIGTERM, on_call_interrupt);
+  catch_interrupts();
   std::optional<std::string> failure;
   try {
     failure = call(type, args.positionals.at("service_name"), *values, period, out);

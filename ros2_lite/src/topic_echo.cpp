@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "direct_node.hpp"
+#include "interrupts.hpp"
 #include "message_fields.hpp"
 #include "message_yaml.hpp"
 #include "python_text.hpp"

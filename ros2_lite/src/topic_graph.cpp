@@ -1,21 +1,13 @@
 #include "topic_graph.hpp"
 
 #include <algorithm>
-#include <csignal>
 #include <stdexcept>
 
 #include "direct_node.hpp"
 #include "graph_format.hpp"
 #include "python_text.hpp"
-#include "verb.hpp"
 
 namespace ros2_lite {
-namespace {
-
-volatile std::sig_atomic_t g_signal = 0;
-extern "C" void on_signal(int signal) { g_signal = signal; }
-
-}  // namespace
 
 std::map<std::string, std::vector<std::string>> topic_names_and_types(const rclcpp::Node& node,
                                                                       bool include_hidden) {
@@ -77,14 +69,5 @@ std::vector<Argument> direct_only_options() {
   }
   return options;
 }
-
-void catch_interrupts() {
-  std::signal(SIGINT, on_signal);
-  std::signal(SIGTERM, on_signal);
-}
-
-int interrupt_signal() { return g_signal; }
-
-void exit_for_signal() { throw ExitStatus{g_signal == SIGTERM ? 15 : 2, ""}; }
 
 }  // namespace ros2_lite

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "direct_node.hpp"
+#include "interrupts.hpp"
 #include "message_yaml.hpp"
 #include "python_text.hpp"
 #include "rclcpp/rclcpp.hpp"

@@ -8,6 +8,7 @@
 #include <numeric>
 
 #include "direct_node.hpp"
+#include "interrupts.hpp"
 #include "rclcpp/rclcpp.hpp"
 #include "topic_graph.hpp"
 #include "verb.hpp"
