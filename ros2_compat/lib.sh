@@ -86,7 +86,9 @@ ln -s "$(program ros2_lite)" "$work/bin/ros2"
 # (about this machine's cryptography and pyOpenSSL, or rclpy's own) are dropped; of a
 # traceback only its last line is kept, without the rcl source file it names. The install
 # prefix in a path of an interface file is masked, and so are the help entries of -s and
-# --no-daemon, which ros2_lite words as what it does with them.
+# --no-daemon, which ros2_lite words as what it does with them. `service call` prints a
+# waiting line for each second discovery takes, so one that found its service at last
+# may have printed some on a loaded machine: those are dropped.
 masked() {
   awk '/^  (-s, --use-sim-time|--no-daemon)( |$)/ { skip = 1; next }
     skip && /^    / { next }
@@ -96,6 +98,10 @@ masked() {
     -e 's#^GID: [0-9a-f.]+$#GID: *#' -e '/^\/[^ ]+\.py:[0-9]+: [A-Za-z]+Warning: /{N;d}' \
     -e 's#^Goal accepted with ID: [0-9a-f]{32}$#Goal accepted with ID: *#' \
     -e 's#, at /[^ ]+\.c:[0-9]+$##' |
+    awk '/^waiting for service to become available\.\.\.$/ { waited = waited $0 "\n"; next }
+      /^requester: making request: / { waited = "" }
+      { printf "%s", waited; waited = ""; print }
+      END { printf "%s", waited }' |
     awk '/^Traceback \(most recent call last\):$/ { tb = 1 } tb { last = $0; next } { print }
       END { if (tb) print last }' >"$1.masked"
   if grep -q '^Endpoint type:' "$1.masked"; then
